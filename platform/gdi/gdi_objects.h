@@ -1,0 +1,96 @@
+// GDI's objects inside the layer: device contexts, bitmaps (DIB sections),
+// fonts and stock brushes. Handles are pointers to these records; every
+// entry point checks a handle against the live set before trusting it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/pixels.h"
+
+namespace layer::gdi {
+
+enum class ObjectType { Bitmap = OBJ_BITMAP, Font = OBJ_FONT, Brush = OBJ_BRUSH };
+
+struct Object {
+  ObjectType type;
+  bool stock = false;  // stock objects are never freed
+  explicit Object(ObjectType t) : type(t) {}
+  virtual ~Object() = default;
+};
+
+// A DIB section: pixels in the file's own layout (1, 4, 8 bits with a
+// palette; 16, 24, 32 packed), top row first in `pixels` whatever the file's
+// row order.
+struct Bitmap : Object {
+  Bitmap() : Object(ObjectType::Bitmap) {}
+  std::vector<uint8_t> storage;
+  std::vector<uint32_t> palette;  // COLORREF entries for indexed layouts
+  PixelBuffer pixels;             // views `storage`
+  int selectedInto = 0;           // number of DCs holding it
+};
+
+struct FontFace;  // the rasteriser's font, defined by the text code
+
+struct Font : Object {
+  Font() : Object(ObjectType::Font) {}
+  int height = 0;
+  int weight = FW_NORMAL;
+  bool italic = false, underline = false, strikeOut = false;
+  std::string faceName;
+  std::shared_ptr<FontFace> face;  // null: the layer's built-in font
+};
+
+struct Brush : Object {
+  Brush() : Object(ObjectType::Brush) {}
+  COLORREF color = 0;
+  bool hollow = false;
+};
+
+enum class DcKind { Memory, Surface, Screen };
+
+struct DeviceContext {
+  DcKind kind = DcKind::Memory;
+  std::string label;     // "dc#4", used in the call record
+  PixelBuffer target;    // what drawing writes to: the surface, or the selected bitmap
+  Bitmap *bitmap = nullptr;
+  Font *font = nullptr;  // null: the default font
+  Brush *brush = nullptr;
+  COLORREF textColor = 0x000000;
+  COLORREF backColor = 0xFFFFFF;
+  int backMode = OPAQUE;
+  int stretchMode = BLACKONWHITE;
+  int screenBitsPerPixel = 0;  // for Screen DCs: the desktop's depth
+};
+
+// Live-handle checks; null when the handle is not a live object of that kind.
+DeviceContext *toDC(HDC dc);
+Object *toObject(HGDIOBJ object);
+Bitmap *toBitmap(HGDIOBJ object);
+Font *toFont(HGDIOBJ object);
+
+// Registration of new objects and DCs (the handle is the record's address).
+HGDIOBJ addObject(std::unique_ptr<Object> object);
+HDC addDC(std::unique_ptr<DeviceContext> dc);
+void removeDC(HDC dc);
+
+// Device contexts for the other parts of the layer: a DC onto a surface's
+// pixels (DirectDraw's GetDC) and a DC onto the screen (USER's GetDC(NULL)).
+HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel);
+HDC createScreenDC(int bitsPerPixel);
+void destroyDC(HDC dc);  // for surface and screen DCs
+
+// Makes a bitmap from decoded pixels (used by LoadImageA).
+HBITMAP createBitmap(std::unique_ptr<Bitmap> bitmap);
+
+// Text drawing, supplied by the text code: draws `text` with the DC's font
+// and colours, (x, y) the top left corner of the cell; returns the advance.
+int drawText(DeviceContext &dc, int x, int y, const char *text, int length);
+int measureText(DeviceContext &dc, const char *text, int length, int *height);
+
+int liveObjectCount();
+
+}  // namespace layer::gdi

@@ -1,0 +1,267 @@
+/* DirectDraw, first generation: the display object and its surfaces. */
+#pragma once
+
+#include "windows.h"
+#include "unknwn.h"
+
+#define _FACDD 0x876
+#define MAKE_DDHRESULT(code) MAKE_HRESULT(1, _FACDD, code)
+
+#define DD_OK S_OK
+#define DDERR_ALREADYINITIALIZED MAKE_DDHRESULT(5)
+#define DDERR_GENERIC E_FAIL
+#define DDERR_INVALIDCAPS MAKE_DDHRESULT(100)
+#define DDERR_INVALIDMODE MAKE_DDHRESULT(120)
+#define DDERR_INVALIDOBJECT MAKE_DDHRESULT(130)
+#define DDERR_INVALIDPARAMS E_INVALIDARG
+#define DDERR_INVALIDPIXELFORMAT MAKE_DDHRESULT(145)
+#define DDERR_INVALIDRECT MAKE_DDHRESULT(150)
+#define DDERR_NOCOOPERATIVELEVELSET MAKE_DDHRESULT(212)
+#define DDERR_NOEXCLUSIVEMODE MAKE_DDHRESULT(225)
+#define DDERR_NOFLIPHW MAKE_DDHRESULT(230)
+#define DDERR_NOTFOUND MAKE_DDHRESULT(255)
+#define DDERR_OUTOFMEMORY E_OUTOFMEMORY
+#define DDERR_OUTOFVIDEOMEMORY MAKE_DDHRESULT(380)
+#define DDERR_SURFACEBUSY MAKE_DDHRESULT(430)
+#define DDERR_SURFACELOST MAKE_DDHRESULT(450)
+#define DDERR_UNSUPPORTED E_NOTIMPL
+#define DDERR_WASSTILLDRAWING MAKE_DDHRESULT(540)
+#define DDERR_PRIMARYSURFACEALREADYEXISTS MAKE_DDHRESULT(564)
+#define DDERR_HWNDALREADYSET MAKE_DDHRESULT(571)
+#define DDERR_EXCLUSIVEMODEALREADYSET MAKE_DDHRESULT(581)
+#define DDERR_NOTFLIPPABLE MAKE_DDHRESULT(582)
+#define DDERR_NOTLOCKED MAKE_DDHRESULT(584)
+#define DDERR_CANTCREATEDC MAKE_DDHRESULT(585)
+#define DDERR_NODC MAKE_DDHRESULT(586)
+#define DDERR_WRONGMODE MAKE_DDHRESULT(587)
+#define DDERR_IMPLICITLYCREATED MAKE_DDHRESULT(588)
+#define DDERR_UNSUPPORTEDMODE MAKE_DDHRESULT(590)
+#define DDERR_DCALREADYCREATED MAKE_DDHRESULT(620)
+#define DDERR_NOTINITIALIZED CO_E_NOTINITIALIZED
+
+/* SetCooperativeLevel */
+#define DDSCL_FULLSCREEN 0x00000001
+#define DDSCL_ALLOWREBOOT 0x00000002
+#define DDSCL_NOWINDOWCHANGES 0x00000004
+#define DDSCL_NORMAL 0x00000008
+#define DDSCL_EXCLUSIVE 0x00000010
+
+/* DDSURFACEDESC.dwFlags */
+#define DDSD_CAPS 0x00000001
+#define DDSD_HEIGHT 0x00000002
+#define DDSD_WIDTH 0x00000004
+#define DDSD_PITCH 0x00000008
+#define DDSD_BACKBUFFERCOUNT 0x00000020
+#define DDSD_ZBUFFERBITDEPTH 0x00000040
+#define DDSD_ALPHABITDEPTH 0x00000080
+#define DDSD_LPSURFACE 0x00000800
+#define DDSD_PIXELFORMAT 0x00001000
+#define DDSD_CKDESTOVERLAY 0x00002000
+#define DDSD_CKDESTBLT 0x00004000
+#define DDSD_CKSRCOVERLAY 0x00008000
+#define DDSD_CKSRCBLT 0x00010000
+#define DDSD_REFRESHRATE 0x00040000
+#define DDSD_ALL 0x00fff9ee
+
+/* DDSCAPS.dwCaps */
+#define DDSCAPS_ALPHA 0x00000002
+#define DDSCAPS_BACKBUFFER 0x00000004
+#define DDSCAPS_COMPLEX 0x00000008
+#define DDSCAPS_FLIP 0x00000010
+#define DDSCAPS_FRONTBUFFER 0x00000020
+#define DDSCAPS_OFFSCREENPLAIN 0x00000040
+#define DDSCAPS_PRIMARYSURFACE 0x00000200
+#define DDSCAPS_SYSTEMMEMORY 0x00000800
+#define DDSCAPS_TEXTURE 0x00001000
+#define DDSCAPS_VIDEOMEMORY 0x00004000
+#define DDSCAPS_VISIBLE 0x00008000
+#define DDSCAPS_LOCALVIDMEM 0x10000000
+
+/* DDPIXELFORMAT.dwFlags */
+#define DDPF_ALPHAPIXELS 0x00000001
+#define DDPF_PALETTEINDEXED8 0x00000020
+#define DDPF_RGB 0x00000040
+
+/* Blt */
+#define DDBLT_ASYNC 0x00000200
+#define DDBLT_COLORFILL 0x00000400
+#define DDBLT_DDFX 0x00000800
+#define DDBLT_KEYDEST 0x00002000
+#define DDBLT_KEYSRC 0x00008000
+#define DDBLT_KEYSRCOVERRIDE 0x00010000
+#define DDBLT_ROP 0x00020000
+#define DDBLT_WAIT 0x01000000
+#define DDBLT_DONOTWAIT 0x08000000
+
+/* BltFast */
+#define DDBLTFAST_NOCOLORKEY 0x00000000
+#define DDBLTFAST_SRCCOLORKEY 0x00000001
+#define DDBLTFAST_WAIT 0x00000010
+
+/* Flip */
+#define DDFLIP_WAIT 0x00000001
+#define DDFLIP_DONOTWAIT 0x00000020
+
+/* Lock */
+#define DDLOCK_SURFACEMEMORYPTR 0x00000000
+#define DDLOCK_WAIT 0x00000001
+#define DDLOCK_READONLY 0x00000010
+#define DDLOCK_WRITEONLY 0x00000020
+#define DDLOCK_NOSYSLOCK 0x00000800
+#define DDLOCK_DONOTWAIT 0x00004000
+
+/* colour keys */
+#define DDCKEY_COLORSPACE 0x00000001
+#define DDCKEY_DESTBLT 0x00000002
+#define DDCKEY_SRCBLT 0x00000008
+
+#define DDWAITVB_BLOCKBEGIN 0x00000001
+
+typedef struct _DDCOLORKEY {
+  DWORD dwColorSpaceLowValue;
+  DWORD dwColorSpaceHighValue;
+} DDCOLORKEY, *LPDDCOLORKEY;
+
+typedef struct _DDSCAPS {
+  DWORD dwCaps;
+} DDSCAPS, *LPDDSCAPS;
+
+typedef struct _DDPIXELFORMAT {
+  DWORD dwSize;
+  DWORD dwFlags;
+  DWORD dwFourCC;
+  union {
+    DWORD dwRGBBitCount;
+    DWORD dwYUVBitCount;
+    DWORD dwZBufferBitDepth;
+    DWORD dwAlphaBitDepth;
+  };
+  union {
+    DWORD dwRBitMask;
+    DWORD dwYBitMask;
+  };
+  union {
+    DWORD dwGBitMask;
+    DWORD dwUBitMask;
+  };
+  union {
+    DWORD dwBBitMask;
+    DWORD dwVBitMask;
+  };
+  union {
+    DWORD dwRGBAlphaBitMask;
+    DWORD dwYUVAlphaBitMask;
+  };
+} DDPIXELFORMAT, *LPDDPIXELFORMAT;
+
+typedef struct _DDSURFACEDESC {
+  DWORD dwSize;
+  DWORD dwFlags;
+  DWORD dwHeight;
+  DWORD dwWidth;
+  union {
+    LONG lPitch;
+    DWORD dwLinearSize;
+  };
+  DWORD dwBackBufferCount;
+  union {
+    DWORD dwMipMapCount;
+    DWORD dwZBufferBitDepth;
+    DWORD dwRefreshRate;
+  };
+  DWORD dwAlphaBitDepth;
+  DWORD dwReserved;
+  LPVOID lpSurface;
+  DDCOLORKEY ddckCKDestOverlay;
+  DDCOLORKEY ddckCKDestBlt;
+  DDCOLORKEY ddckCKSrcOverlay;
+  DDCOLORKEY ddckCKSrcBlt;
+  DDPIXELFORMAT ddpfPixelFormat;
+  DDSCAPS ddsCaps;
+} DDSURFACEDESC, *LPDDSURFACEDESC;
+
+struct IDirectDraw;
+struct IDirectDrawSurface;
+typedef struct IDirectDraw *LPDIRECTDRAW;
+typedef struct IDirectDrawSurface *LPDIRECTDRAWSURFACE;
+
+typedef struct _DDBLTFX {
+  DWORD dwSize;
+  DWORD dwDDFX;
+  DWORD dwROP;
+  DWORD dwDDROP;
+  DWORD dwRotationAngle;
+  DWORD dwZBufferOpCode;
+  DWORD dwZBufferLow;
+  DWORD dwZBufferHigh;
+  DWORD dwZBufferBaseDest;
+  DWORD dwZDestConstBitDepth;
+  union {
+    DWORD dwZDestConst;
+    LPDIRECTDRAWSURFACE lpDDSZBufferDest;
+  };
+  DWORD dwZSrcConstBitDepth;
+  union {
+    DWORD dwZSrcConst;
+    LPDIRECTDRAWSURFACE lpDDSZBufferSrc;
+  };
+  DWORD dwAlphaEdgeBlendBitDepth;
+  DWORD dwAlphaEdgeBlend;
+  DWORD dwReserved;
+  DWORD dwAlphaDestConstBitDepth;
+  union {
+    DWORD dwAlphaDestConst;
+    LPDIRECTDRAWSURFACE lpDDSAlphaDest;
+  };
+  DWORD dwAlphaSrcConstBitDepth;
+  union {
+    DWORD dwAlphaSrcConst;
+    LPDIRECTDRAWSURFACE lpDDSAlphaSrc;
+  };
+  union {
+    DWORD dwFillColor;
+    DWORD dwFillDepth;
+    DWORD dwFillPixel;
+    LPDIRECTDRAWSURFACE lpDDSPattern;
+  };
+  DDCOLORKEY ddckDestColorkey;
+  DDCOLORKEY ddckSrcColorkey;
+} DDBLTFX, *LPDDBLTFX;
+
+/* The surface interface: the subset of methods that programs of this layer
+ * call, with the platform's signatures. */
+struct IDirectDrawSurface : IUnknown {
+  STDMETHOD(Blt)(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) PURE;
+  STDMETHOD(BltFast)(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) PURE;
+  STDMETHOD(Flip)(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) PURE;
+  STDMETHOD(GetAttachedSurface)(LPDDSCAPS caps, LPDIRECTDRAWSURFACE *attached) PURE;
+  STDMETHOD(GetCaps)(LPDDSCAPS caps) PURE;
+  STDMETHOD(GetColorKey)(DWORD flags, LPDDCOLORKEY key) PURE;
+  STDMETHOD(GetDC)(HDC *dc) PURE;
+  STDMETHOD(GetPixelFormat)(LPDDPIXELFORMAT format) PURE;
+  STDMETHOD(GetSurfaceDesc)(LPDDSURFACEDESC desc) PURE;
+  STDMETHOD(IsLost)() PURE;
+  STDMETHOD(Lock)(LPRECT destRect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) PURE;
+  STDMETHOD(ReleaseDC)(HDC dc) PURE;
+  STDMETHOD(Restore)() PURE;
+  STDMETHOD(SetColorKey)(DWORD flags, LPDDCOLORKEY key) PURE;
+  STDMETHOD(Unlock)(LPVOID surfaceData) PURE;
+
+ protected:
+  ~IDirectDrawSurface() = default;
+};
+
+/* The DirectDraw object. */
+struct IDirectDraw : IUnknown {
+  STDMETHOD(CreateSurface)(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE *surface, IUnknown *outer) PURE;
+  STDMETHOD(GetDisplayMode)(LPDDSURFACEDESC desc) PURE;
+  STDMETHOD(RestoreDisplayMode)() PURE;
+  STDMETHOD(SetCooperativeLevel)(HWND window, DWORD flags) PURE;
+  STDMETHOD(SetDisplayMode)(DWORD width, DWORD height, DWORD bitsPerPixel) PURE;
+  STDMETHOD(WaitForVerticalBlank)(DWORD flags, HANDLE event) PURE;
+
+ protected:
+  ~IDirectDraw() = default;
+};
+
+extern "C" HRESULT WINAPI DirectDrawCreate(GUID *driverGuid, LPDIRECTDRAW *directDraw, IUnknown *outer);

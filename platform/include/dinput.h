@@ -1,0 +1,85 @@
+/* DirectInput 7: the system keyboard as a device. */
+#pragma once
+
+#include "windows.h"
+#include "unknwn.h"
+
+#ifndef DIRECTINPUT_VERSION
+#define DIRECTINPUT_VERSION 0x0800
+#endif
+
+#define DI_OK S_OK
+#define DI_NOTATTACHED S_FALSE
+#define DI_POLLEDDEVICE ((HRESULT)0x00000002L)
+#define DIERR_OLDDIRECTINPUTVERSION MAKE_HRESULT(1, 7, 1150)
+#define DIERR_BETADIRECTINPUTVERSION MAKE_HRESULT(1, 7, 1153)
+#define DIERR_BADDRIVERVER MAKE_HRESULT(1, 7, 119)
+#define DIERR_DEVICENOTREG ((HRESULT)0x80040154L)
+#define DIERR_NOTFOUND MAKE_HRESULT(1, 7, 2)
+#define DIERR_INVALIDPARAM E_INVALIDARG
+#define DIERR_NOINTERFACE E_NOINTERFACE
+#define DIERR_GENERIC E_FAIL
+#define DIERR_OUTOFMEMORY E_OUTOFMEMORY
+#define DIERR_UNSUPPORTED E_NOTIMPL
+#define DIERR_NOTINITIALIZED MAKE_HRESULT(1, 7, 21)
+#define DIERR_ALREADYINITIALIZED MAKE_HRESULT(1, 7, 1247)
+#define DIERR_ACQUIRED MAKE_HRESULT(1, 7, 170)
+#define DIERR_NOTACQUIRED MAKE_HRESULT(1, 7, 12)
+#define DIERR_INPUTLOST MAKE_HRESULT(1, 7, 30)
+#define DIERR_OTHERAPPHASPRIO ((HRESULT)0x80070005L)
+
+#define DISCL_EXCLUSIVE 0x00000001
+#define DISCL_NONEXCLUSIVE 0x00000002
+#define DISCL_FOREGROUND 0x00000004
+#define DISCL_BACKGROUND 0x00000008
+#define DISCL_NOWINKEY 0x00000010
+
+typedef struct _DIOBJECTDATAFORMAT {
+  const GUID *pguid;
+  DWORD dwOfs;
+  DWORD dwType;
+  DWORD dwFlags;
+} DIOBJECTDATAFORMAT, *LPDIOBJECTDATAFORMAT;
+typedef const DIOBJECTDATAFORMAT *LPCDIOBJECTDATAFORMAT;
+
+typedef struct _DIDATAFORMAT {
+  DWORD dwSize;
+  DWORD dwObjSize;
+  DWORD dwFlags;
+  DWORD dwDataSize;
+  DWORD dwNumObjs;
+  LPDIOBJECTDATAFORMAT rgodf;
+} DIDATAFORMAT, *LPDIDATAFORMAT;
+typedef const DIDATAFORMAT *LPCDIDATAFORMAT;
+
+struct IDirectInputDeviceA : IUnknown {
+  STDMETHOD(Acquire)() PURE;
+  STDMETHOD(Unacquire)() PURE;
+  STDMETHOD(GetDeviceState)(DWORD size, LPVOID data) PURE;
+  STDMETHOD(SetDataFormat)(LPCDIDATAFORMAT format) PURE;
+  STDMETHOD(SetCooperativeLevel)(HWND window, DWORD flags) PURE;
+
+ protected:
+  ~IDirectInputDeviceA() = default;
+};
+typedef struct IDirectInputDeviceA *LPDIRECTINPUTDEVICEA;
+
+struct IDirectInputA : IUnknown {
+  STDMETHOD(CreateDevice)(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LPUNKNOWN outer) PURE;
+
+ protected:
+  ~IDirectInputA() = default;
+};
+typedef struct IDirectInputA *LPDIRECTINPUTA;
+
+#define IDirectInput IDirectInputA
+#define IDirectInputDevice IDirectInputDeviceA
+#define LPDIRECTINPUT LPDIRECTINPUTA
+#define LPDIRECTINPUTDEVICE LPDIRECTINPUTDEVICEA
+
+extern "C" {
+extern const GUID GUID_SysKeyboard;
+extern const GUID GUID_SysMouse;
+extern const DIDATAFORMAT c_dfDIKeyboard;
+HRESULT WINAPI DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA *directInput, LPUNKNOWN outer);
+}

@@ -1,0 +1,85 @@
+/* DirectSound: the sound device and its primary buffer. */
+#pragma once
+
+#include "windows.h"
+#include "unknwn.h"
+
+#define _FACDS 0x878
+#define MAKE_DSHRESULT(code) MAKE_HRESULT(1, _FACDS, code)
+
+#define DS_OK 0
+#define DSERR_ALLOCATED MAKE_DSHRESULT(10)
+#define DSERR_CONTROLUNAVAIL MAKE_DSHRESULT(30)
+#define DSERR_INVALIDPARAM E_INVALIDARG
+#define DSERR_INVALIDCALL MAKE_DSHRESULT(50)
+#define DSERR_GENERIC E_FAIL
+#define DSERR_PRIOLEVELNEEDED MAKE_DSHRESULT(70)
+#define DSERR_OUTOFMEMORY E_OUTOFMEMORY
+#define DSERR_BADFORMAT MAKE_DSHRESULT(100)
+#define DSERR_UNSUPPORTED E_NOTIMPL
+#define DSERR_NODRIVER MAKE_DSHRESULT(120)
+#define DSERR_ALREADYINITIALIZED MAKE_DSHRESULT(130)
+#define DSERR_NOAGGREGATION CLASS_E_NOAGGREGATION
+#define DSERR_BUFFERLOST MAKE_DSHRESULT(150)
+
+#define DSSCL_NORMAL 1
+#define DSSCL_PRIORITY 2
+#define DSSCL_EXCLUSIVE 3
+#define DSSCL_WRITEPRIMARY 4
+
+#define DSBCAPS_PRIMARYBUFFER 0x00000001
+#define DSBCAPS_STATIC 0x00000002
+#define DSBCAPS_LOCSOFTWARE 0x00000008
+#define DSBCAPS_CTRLVOLUME 0x00000080
+
+#define DSBPLAY_LOOPING 0x00000001
+
+#define DSBSTATUS_PLAYING 0x00000001
+#define DSBSTATUS_BUFFERLOST 0x00000002
+#define DSBSTATUS_LOOPING 0x00000004
+
+#ifndef WAVE_FORMAT_PCM
+#define WAVE_FORMAT_PCM 1
+typedef struct tWAVEFORMATEX {
+  WORD wFormatTag;
+  WORD nChannels;
+  DWORD nSamplesPerSec;
+  DWORD nAvgBytesPerSec;
+  WORD nBlockAlign;
+  WORD wBitsPerSample;
+  WORD cbSize;
+} WAVEFORMATEX, *LPWAVEFORMATEX;
+typedef const WAVEFORMATEX *LPCWAVEFORMATEX;
+#endif
+
+typedef struct _DSBUFFERDESC {
+  DWORD dwSize;
+  DWORD dwFlags;
+  DWORD dwBufferBytes;
+  DWORD dwReserved;
+  LPWAVEFORMATEX lpwfxFormat;
+  GUID guid3DAlgorithm;
+} DSBUFFERDESC, *LPDSBUFFERDESC;
+typedef const DSBUFFERDESC *LPCDSBUFFERDESC;
+
+struct IDirectSoundBuffer : IUnknown {
+  STDMETHOD(GetStatus)(LPDWORD status) PURE;
+  STDMETHOD(Play)(DWORD reserved1, DWORD priority, DWORD flags) PURE;
+  STDMETHOD(Stop)() PURE;
+
+ protected:
+  ~IDirectSoundBuffer() = default;
+};
+typedef struct IDirectSoundBuffer *LPDIRECTSOUNDBUFFER;
+typedef LPDIRECTSOUNDBUFFER *LPLPDIRECTSOUNDBUFFER;
+
+struct IDirectSound : IUnknown {
+  STDMETHOD(CreateSoundBuffer)(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER buffer, IUnknown *outer) PURE;
+  STDMETHOD(SetCooperativeLevel)(HWND window, DWORD level) PURE;
+
+ protected:
+  ~IDirectSound() = default;
+};
+typedef struct IDirectSound *LPDIRECTSOUND;
+
+extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID deviceGuid, LPDIRECTSOUND *directSound, LPUNKNOWN outer);

@@ -1,0 +1,85 @@
+// The layer's test API: kept apart from the platform's own names, for tests,
+// tools and the headless scenario driver.
+#pragma once
+
+#include <windows.h>
+#include <ddraw.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace layer {
+
+// Returns the layer's whole process-wide state to how a fresh process finds
+// it: surfaces, windows, the message queue, GDI objects, the socket library,
+// the call record and armed faults.
+void reset();
+
+// ---- call record ----
+struct Call {
+  std::string name;       // "IDirectDrawSurface::Release"
+  std::string arguments;  // "backbuffer"
+  std::string text() const { return arguments.empty() ? name : name + "(" + arguments + ")"; }
+};
+const std::vector<Call> &calls();
+void clearCalls();
+// The calls whose names start with one of the prefixes, as text().
+std::vector<std::string> callTexts(const std::vector<std::string> &prefixes = {});
+size_t countCalls(const std::string &name);
+
+// ---- fault injection ----
+// After `skip` calls of `name` that succeed, the next `count` calls fail
+// with `result` (for functions returning BOOL or handles: FALSE / null, with
+// `result` as the last error).
+void injectFault(const std::string &name, HRESULT result, int count = 1, int skip = 0);
+void clearFaults();
+// Faults can also be armed before static construction through the
+// environment: CORVANE_FAULTS="name=0x80004005[*count][@skip];..."
+
+// ---- diagnostics and boxes ----
+const std::vector<std::string> &debugOutput();  // each OutputDebugStringA text
+struct MessageBoxRecord {
+  HWND owner;
+  std::string text;
+  std::string caption;  // "(null)" when the caption was null
+  bool captionNull;
+  UINT type;
+};
+const std::vector<MessageBoxRecord> &messageBoxes();
+
+// ---- DirectDraw ----
+struct SurfaceImage {
+  int width = 0, height = 0, pitch = 0, bitsPerPixel = 0;
+  std::vector<uint8_t> bytes;  // height * pitch bytes, row 0 first
+  uint32_t pixel(int x, int y) const;  // raw pixel value
+  uint32_t color(int x, int y) const;  // as COLORREF 0x00BBGGRR
+};
+SurfaceImage readSurface(IDirectDrawSurface *surface);
+void writeSurface(IDirectDrawSurface *surface, const SurfaceImage &image);  // same size and depth
+void loseSurface(IDirectDrawSurface *surface);
+void loseAllSurfaces();
+bool isSurfaceLocked(IDirectDrawSurface *surface);
+bool isSurfaceBusy(IDirectDrawSurface *surface);  // locked or with a DC out
+int liveSurfaceCount();
+int liveDirectDrawCount();
+// Extra bytes added to every new surface's pitch (after the round-up to 8).
+void setExtraPitch(int bytes);
+// 16-bit display modes in 5-5-5 instead of 5-6-5.
+void setUse555(bool use555);
+std::string surfaceLabel(IDirectDrawSurface *surface);
+
+// ---- bitmap resources of the program's own module ----
+void registerBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile);
+void clearBitmapResources();
+
+// ---- Winsock ----
+void refuseSocketStartup(int error, int count = 1);  // the next `count` WSAStartup calls fail
+void grantSocketVersion(WORD version);                // 0 restores negotiation
+int socketStartupCount();                             // the library's reference count
+
+// ---- USER ----
+int cursorCounter();
+int liveGdiObjectCount();
+
+}  // namespace layer

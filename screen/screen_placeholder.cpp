@@ -1,0 +1,1 @@
+// Placeholder until the screen lands.
