@@ -11,4 +11,7 @@ int hostWindowId(HWND window);
 // Moves every event the host has into the thread's message queue.
 void pumpHostEvents();
 
+// True when the thread's queue holds a message or a quit request.
+bool hasQueuedMessages();
+
 }  // namespace layer::user

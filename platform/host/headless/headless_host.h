@@ -45,6 +45,11 @@ void setDisplayAvailable(bool available);  // false: createWindow fails
 void setAudioAvailable(bool available);
 bool cursorVisible();
 bool isExclusive();
+bool isAudioOpen();
+// Windows the host holds (made and not yet destroyed), and whether one has
+// been shown.
+size_t windowCount();
+bool isWindowShown(int window);
 
 // Restores every headless setting above (called by layer::reset()).
 void resetHost();

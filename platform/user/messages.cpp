@@ -1,0 +1,291 @@
+// The thread's message queue: posting, sending, peeking, getting, the quit
+// request, key translation, and the host's events turned into messages.
+#include <windows.h>
+
+#include "core/trace.h"
+#include "ddraw/ddraw_internal.h"
+#include "host/host.h"
+#include "user/user_internal.h"
+#include "user/user_state.h"
+
+namespace layer::user {
+namespace {
+
+HWND const kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
+
+// The window an event is meant for: the one it names, else the foreground
+// window; null when the program has no window to take it.
+HWND eventTarget(const HostEvent &event) {
+  if (event.window != 0 && liveWindow(handleOf(event.window))) return handleOf(event.window);
+  HWND foreground = state().foreground;
+  return liveWindow(foreground) ? foreground : nullptr;
+}
+
+// The most recently made visible window, for a focus change that names none.
+HWND focusTarget(const HostEvent &event) {
+  if (HWND target = eventTarget(event)) return target;
+  UserState &s = state();
+  for (auto it = s.windows.rbegin(); it != s.windows.rend(); ++it)
+    if (it->second.alive && it->second.visible) return handleOf(it->first);
+  return nullptr;
+}
+
+LPARAM keyBits(const HostEvent &event, bool up) {
+  DWORD bits = 1;  // repeat count
+  unsigned scan = event.scanCode & 0xFF;
+  if (scan & 0x80) bits |= 1u << 24;  // extended key
+  bits |= (scan & 0x7F) << 16;
+  if (event.alt) bits |= 1u << 29;
+  if (up || event.repeat) bits |= 1u << 30;
+  if (up) bits |= 1u << 31;
+  return static_cast<LPARAM>(bits);
+}
+
+void takeEvent(const HostEvent &event) {
+  UserState &s = state();
+  switch (event.type) {
+    case HostEvent::KeyDown:
+    case HostEvent::KeyUp: {
+      HWND target = eventTarget(event);
+      if (!target) return;  // keys reach only windows
+      bool up = event.type == HostEvent::KeyUp;
+      if (!up) s.keyCharacter[event.virtualKey & 0xFF] = static_cast<unsigned char>(event.character);
+      UINT message = up ? (event.alt ? WM_SYSKEYUP : WM_KEYUP) : (event.alt ? WM_SYSKEYDOWN : WM_KEYDOWN);
+      post(target, message, event.virtualKey, keyBits(event, up));
+      return;
+    }
+    case HostEvent::FocusGained:
+      if (HWND target = focusTarget(event)) setAppActive(target, true, false);
+      return;
+    case HostEvent::FocusLost:
+      // Exclusive full-screen surfaces do not survive the switch away.
+      if (layer::ddraw::exclusiveActive()) layer::ddraw::loseAllSurfaces();
+      setAppActive(nullptr, false, false);
+      return;
+    case HostEvent::Close:
+      if (HWND target = eventTarget(event)) post(target, WM_CLOSE, 0, 0);
+      return;
+    case HostEvent::Quit:
+      s.quitPending = true;
+      s.quitCode = 0;
+      return;
+    case HostEvent::None:
+      return;
+  }
+}
+
+bool validFilter(HWND window) {
+  return window == nullptr || window == kThreadMessagesOnly || liveWindow(window) != nullptr;
+}
+
+bool matches(const MSG &m, HWND window, UINT low, UINT high) {
+  if (window == kThreadMessagesOnly ? m.hwnd != nullptr : (window != nullptr && m.hwnd != window)) return false;
+  return (low == 0 && high == 0) || (m.message >= low && m.message <= high);
+}
+
+// Finds the first message for the filter, a pending quit only when nothing
+// else is queued for it; removes it when asked.
+bool takeMessage(MSG *out, HWND window, UINT low, UINT high, bool remove) {
+  UserState &s = state();
+  for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
+    if (!matches(*it, window, low, high)) continue;
+    *out = *it;
+    if (remove) s.queue.erase(it);
+    return true;
+  }
+  bool quitInRange = (low == 0 && high == 0) || (WM_QUIT >= low && WM_QUIT <= high);
+  if (s.quitPending && quitInRange && (window == nullptr || window == kThreadMessagesOnly)) {
+    *out = MSG{};
+    out->message = WM_QUIT;
+    out->wParam = static_cast<WPARAM>(s.quitCode);
+    out->time = GetTickCount();
+    if (remove) s.quitPending = false;
+    return true;
+  }
+  return false;
+}
+
+std::string messageText(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return format("%s, 0x%04x, %llu, %lld", label(window).c_str(), static_cast<unsigned>(message),
+                static_cast<unsigned long long>(wParam), static_cast<long long>(lParam));
+}
+
+std::string filterText(HWND window, UINT low, UINT high) {
+  return format("%s, %u, %u", window == kThreadMessagesOnly ? "-1" : label(window).c_str(), low, high);
+}
+
+// The character a key types, for keys that the host never reported.
+int layoutCharacter(WPARAM key) {
+  if (key >= 'A' && key <= 'Z') return static_cast<int>('a' + (key - 'A'));
+  if (key >= '0' && key <= '9') return static_cast<int>(key);
+  switch (key) {
+    case VK_SPACE:
+      return ' ';
+    case VK_RETURN:
+      return '\r';
+    case VK_ESCAPE:
+      return 0x1B;
+    case VK_BACK:
+      return 0x08;
+    case VK_TAB:
+      return '\t';
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront) {
+  MSG m{};
+  m.hwnd = window;
+  m.message = message;
+  m.wParam = wParam;
+  m.lParam = lParam;
+  m.time = GetTickCount();
+  if (atFront)
+    state().queue.push_front(m);
+  else
+    state().queue.push_back(m);
+}
+
+void pumpHostEvents() {
+  HostEvent event;
+  while (host().pollEvent(&event)) takeEvent(event);
+}
+
+bool hasQueuedMessages() { return !state().queue.empty() || state().quitPending; }
+
+}  // namespace layer::user
+
+using namespace layer::user;
+
+extern "C" {
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (auto fault = layer::traceCall("PostMessageA", messageText(window, message, wParam, lParam))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return FALSE;
+  }
+  if (window == desktopHandle()) return TRUE;  // nobody in this process reads the desktop's messages
+  if (window != nullptr && !liveWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  post(window, message, wParam, lParam);
+  return TRUE;
+}
+
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (auto fault = layer::traceCall("SendMessageA", messageText(window, message, wParam, lParam))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return 0;
+  }
+  if (!liveWindow(window)) {
+    if (window != desktopHandle()) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return send(window, message, wParam, lParam);
+}
+
+void WINAPI PostQuitMessage(int exitCode) {
+  layer::traceCall("PostQuitMessage", layer::format("%d", exitCode));
+  state().quitPending = true;
+  state().quitCode = exitCode;
+}
+
+BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
+  if (auto fault = layer::traceCall("PeekMessageA", filterText(window, filterMin, filterMax) +
+                                                        ((removeMessage & PM_REMOVE) ? std::string(", PM_REMOVE")
+                                                                                     : std::string(", PM_NOREMOVE")))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return FALSE;
+  }
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!validFilter(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return FALSE;
+  }
+  pumpHostEvents();
+  return takeMessage(msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) ? TRUE : FALSE;
+}
+
+BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
+  if (auto fault = layer::traceCall("GetMessageA", filterText(window, filterMin, filterMax))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return -1;
+  }
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (!validFilter(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return -1;
+  }
+  for (;;) {
+    pumpHostEvents();
+    if (takeMessage(msg, window, filterMin, filterMax, true)) return msg->message == WM_QUIT ? 0 : 1;
+    layer::host().waitEvent();
+  }
+}
+
+BOOL WINAPI TranslateMessage(const MSG *msg) {
+  if (auto fault = layer::traceCall("TranslateMessage",
+                                    msg ? layer::format("0x%04x", static_cast<unsigned>(msg->message)) : "NULL")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return FALSE;
+  }
+  if (!msg) return FALSE;
+  switch (msg->message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+      int known = state().keyCharacter[msg->wParam & 0xFF];
+      int character = known >= 0 ? known : layoutCharacter(msg->wParam);
+      // The character comes next, ahead of later keys, as on the platform.
+      if (character > 0)
+        post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(character), msg->lParam,
+             true);
+      return TRUE;
+    }
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+LRESULT WINAPI DispatchMessageA(const MSG *msg) {
+  if (auto fault = layer::traceCall("DispatchMessageA",
+                                    msg ? messageText(msg->hwnd, msg->message, msg->wParam, msg->lParam) : "NULL")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return 0;
+  }
+  if (!msg || !msg->hwnd) return 0;  // thread messages have no procedure
+  if (!liveWindow(msg->hwnd)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  return send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+// Returns at once when something is already queued rather than waiting for
+// a newer message, so a program can never wait on messages it has seen.
+BOOL WINAPI WaitMessage(void) {
+  if (auto fault = layer::traceCall("WaitMessage")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return FALSE;
+  }
+  pumpHostEvents();
+  if (!hasQueuedMessages()) {
+    layer::host().waitEvent();
+    pumpHostEvents();
+  }
+  return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,109 @@
+// USER's state and its reset, message boxes, the cursor, screen device
+// contexts, the foreground and desktop windows.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "core/trace.h"
+#include "gdi/gdi_objects.h"
+#include "host/host.h"
+#include "layer_test.h"
+#include "user/user_internal.h"
+#include "user/user_state.h"
+
+namespace layer::user {
+
+UserState &state() {
+  static UserState *s = new UserState;  // never destroyed: used during static destruction
+  return *s;
+}
+
+void resetUser() { state() = UserState{}; }
+
+namespace {
+struct UserResetRegistration {
+  UserResetRegistration() { layer::registerReset(resetUser); }
+} userResetRegistration;
+}  // namespace
+
+}  // namespace layer::user
+
+int layer::cursorCounter() { return layer::user::state().cursorCount; }
+
+using namespace layer::user;
+
+extern "C" {
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (auto fault = layer::traceCall("MessageBoxA", layer::format("%s, \"%s\", %s, 0x%x", label(owner).c_str(),
+                                                                 text ? text : "", caption ? caption : "NULL", type))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return 0;
+  }
+  if (owner != nullptr && owner != desktopHandle() && !liveWindow(owner)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return 0;
+  }
+  layer::recordMessageBox(owner, text, caption, type);
+  // The platform's default caption when none is given.
+  const char *shownCaption = caption ? caption : "Error";
+  std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
+  std::fflush(stderr);
+  return layer::host().messageBox(text ? text : "", shownCaption, type);
+}
+
+int WINAPI ShowCursor(BOOL show) {
+  UserState &s = state();
+  if (auto fault = layer::traceCall("ShowCursor", show ? "TRUE" : "FALSE")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return s.cursorCount;
+  }
+  s.cursorCount += show ? 1 : -1;
+  layer::host().setCursorVisible(s.cursorCount >= 0);
+  return s.cursorCount;
+}
+
+// Every window's DC is a DC onto the screen: the layer draws windows nowhere.
+HDC WINAPI GetDC(HWND window) {
+  if (auto fault = layer::traceCall("GetDC", label(window))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return nullptr;
+  }
+  if (window != nullptr && window != desktopHandle() && !liveWindow(window)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  return layer::gdi::createScreenDC(layer::host().desktopBitsPerPixel());
+}
+
+int WINAPI ReleaseDC(HWND window, HDC dc) {
+  layer::gdi::DeviceContext *record = layer::gdi::toDC(dc);
+  if (auto fault = layer::traceCall(
+          "ReleaseDC", label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL")))) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return 0;
+  }
+  // Only the screen DCs that GetDC hands out are given back here.
+  if (!record || record->kind != layer::gdi::DcKind::Screen) return 0;
+  layer::gdi::destroyDC(dc);
+  return 1;
+}
+
+HWND WINAPI GetForegroundWindow(void) {
+  if (auto fault = layer::traceCall("GetForegroundWindow")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return nullptr;
+  }
+  HWND foreground = state().foreground;
+  return liveWindow(foreground) ? foreground : nullptr;
+}
+
+HWND WINAPI GetDesktopWindow(void) {
+  if (auto fault = layer::traceCall("GetDesktopWindow")) {
+    SetLastError(static_cast<DWORD>(*fault));
+    return nullptr;
+  }
+  return desktopHandle();
+}
+
+}  // extern "C"

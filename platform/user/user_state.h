@@ -1,0 +1,69 @@
+// USER's process-wide state, shared by its source files: window classes,
+// windows, the thread's message queue, the cursor counter.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <map>
+#include <string>
+
+namespace layer::user {
+
+struct WindowClass {
+  std::string name;
+  ATOM atom = 0;
+  WNDCLASSA description{};
+};
+
+struct Window {
+  int id = 0;  // the host's id, also the "window#N" label
+  bool alive = false;
+  bool destroying = false;
+  bool visible = false;
+  bool needsPaint = false;  // shown since its last WM_PAINT
+  std::string className;
+  std::string title;
+  WNDPROC procedure = nullptr;
+};
+
+struct UserState {
+  std::map<std::string, WindowClass> classes;  // by lower-case name
+  ATOM nextAtom = 0xC000;
+  std::map<int, Window> windows;  // by id; destroyed windows stay, marked dead
+  int nextWindowId = 1;
+  HWND foreground = nullptr;
+  bool appActive = false;
+  std::deque<MSG> queue;
+  bool quitPending = false;
+  int quitCode = 0;
+  int cursorCount = 0;
+  // The character each virtual key typed when the host last reported it
+  // pressed, for TranslateMessage; -1 when the host never reported the key.
+  int keyCharacter[256];
+  UserState() {
+    for (int &c : keyCharacter) c = -1;
+  }
+};
+
+UserState &state();
+
+// Handles: program windows are small tagged numbers so that a stale or
+// made-up handle is recognised; the desktop has its own.
+HWND handleOf(int id);
+Window *liveWindow(HWND window);  // null when not a live program window
+HWND desktopHandle();
+std::string label(HWND window);  // "window#1", "desktop", "NULL", "0x..."
+
+// Sends to a window's procedure; 0 when it is not a live window.
+LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Appends to the thread's queue (window null: a thread message).
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront = false);
+
+// Makes the program active with `window` in the foreground, or inactive,
+// telling the window with WM_ACTIVATEAPP (sent when `sent`, else posted).
+void setAppActive(HWND window, bool active, bool sent);
+
+void resetUser();
+
+}  // namespace layer::user
