@@ -74,8 +74,14 @@ void takeEvent(const HostEvent &event) {
   }
 }
 
-bool validFilter(HWND window) {
-  return window == nullptr || window == kThreadMessagesOnly || liveWindow(window) != nullptr;
+// A record to fill and a window filter naming no window, thread messages
+// only, or a live window; sets the last error when not.
+bool validRequest(const MSG *msg, HWND window) {
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return window == nullptr || window == kThreadMessagesOnly || windowOrError(window) != nullptr;
 }
 
 bool matches(const MSG &m, HWND window, UINT low, UINT high) {
@@ -163,24 +169,15 @@ using namespace layer::user;
 extern "C" {
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (auto fault = layer::traceCall("PostMessageA", messageText(window, message, wParam, lParam))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
+  if (traceFails("PostMessageA", messageText(window, message, wParam, lParam))) return FALSE;
   if (window == desktopHandle()) return TRUE;  // nobody in this process reads the desktop's messages
-  if (window != nullptr && !liveWindow(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (window != nullptr && !windowOrError(window)) return FALSE;
   post(window, message, wParam, lParam);
   return TRUE;
 }
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (auto fault = layer::traceCall("SendMessageA", messageText(window, message, wParam, lParam))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return 0;
-  }
+  if (traceFails("SendMessageA", messageText(window, message, wParam, lParam))) return 0;
   if (!liveWindow(window)) {
     if (window != desktopHandle()) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -195,37 +192,18 @@ void WINAPI PostQuitMessage(int exitCode) {
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
-  if (auto fault = layer::traceCall("PeekMessageA", filterText(window, filterMin, filterMax) +
-                                                        ((removeMessage & PM_REMOVE) ? std::string(", PM_REMOVE")
-                                                                                     : std::string(", PM_NOREMOVE")))) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("PeekMessageA",
+                 filterText(window, filterMin, filterMax) +
+                     ((removeMessage & PM_REMOVE) ? std::string(", PM_REMOVE") : std::string(", PM_NOREMOVE"))))
     return FALSE;
-  }
-  if (!msg) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (!validFilter(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (!validRequest(msg, window)) return FALSE;
   pumpHostEvents();
   return takeMessage(msg, window, filterMin, filterMax, (removeMessage & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
-  if (auto fault = layer::traceCall("GetMessageA", filterText(window, filterMin, filterMax))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return -1;
-  }
-  if (!msg) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return -1;
-  }
-  if (!validFilter(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return -1;
-  }
+  if (traceFails("GetMessageA", filterText(window, filterMin, filterMax))) return -1;
+  if (!validRequest(msg, window)) return -1;
   for (;;) {
     pumpHostEvents();
     if (takeMessage(msg, window, filterMin, filterMax, true)) return msg->message == WM_QUIT ? 0 : 1;
@@ -234,11 +212,8 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) 
 }
 
 BOOL WINAPI TranslateMessage(const MSG *msg) {
-  if (auto fault = layer::traceCall("TranslateMessage",
-                                    msg ? layer::format("0x%04x", static_cast<unsigned>(msg->message)) : "NULL")) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("TranslateMessage", msg ? layer::format("0x%04x", static_cast<unsigned>(msg->message)) : "NULL"))
     return FALSE;
-  }
   if (!msg) return FALSE;
   switch (msg->message) {
     case WM_KEYDOWN:
@@ -260,26 +235,17 @@ BOOL WINAPI TranslateMessage(const MSG *msg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
-  if (auto fault = layer::traceCall("DispatchMessageA",
-                                    msg ? messageText(msg->hwnd, msg->message, msg->wParam, msg->lParam) : "NULL")) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("DispatchMessageA", msg ? messageText(msg->hwnd, msg->message, msg->wParam, msg->lParam) : "NULL"))
     return 0;
-  }
   if (!msg || !msg->hwnd) return 0;  // thread messages have no procedure
-  if (!liveWindow(msg->hwnd)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  if (!windowOrError(msg->hwnd)) return 0;
   return send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
 // Returns at once when something is already queued rather than waiting for
 // a newer message, so a program can never wait on messages it has seen.
 BOOL WINAPI WaitMessage(void) {
-  if (auto fault = layer::traceCall("WaitMessage")) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
+  if (traceFails("WaitMessage")) return FALSE;
   pumpHostEvents();
   if (!hasQueuedMessages()) {
     layer::host().waitEvent();

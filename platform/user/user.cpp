@@ -35,15 +35,10 @@ using namespace layer::user;
 extern "C" {
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (auto fault = layer::traceCall("MessageBoxA", layer::format("%s, \"%s\", %s, 0x%x", label(owner).c_str(),
-                                                                 text ? text : "", caption ? caption : "NULL", type))) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("MessageBoxA", layer::format("%s, \"%s\", %s, 0x%x", label(owner).c_str(), text ? text : "",
+                                              caption ? caption : "NULL", type)))
     return 0;
-  }
-  if (owner != nullptr && owner != desktopHandle() && !liveWindow(owner)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
+  if (owner != nullptr && owner != desktopHandle() && !windowOrError(owner)) return 0;
   layer::recordMessageBox(owner, text, caption, type);
   // The platform's default caption when none is given.
   const char *shownCaption = caption ? caption : "Error";
@@ -54,10 +49,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 int WINAPI ShowCursor(BOOL show) {
   UserState &s = state();
-  if (auto fault = layer::traceCall("ShowCursor", show ? "TRUE" : "FALSE")) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return s.cursorCount;
-  }
+  if (traceFails("ShowCursor", show ? "TRUE" : "FALSE")) return s.cursorCount;
   s.cursorCount += show ? 1 : -1;
   layer::host().setCursorVisible(s.cursorCount >= 0);
   return s.cursorCount;
@@ -65,24 +57,16 @@ int WINAPI ShowCursor(BOOL show) {
 
 // Every window's DC is a DC onto the screen: the layer draws windows nowhere.
 HDC WINAPI GetDC(HWND window) {
-  if (auto fault = layer::traceCall("GetDC", label(window))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return nullptr;
-  }
-  if (window != nullptr && window != desktopHandle() && !liveWindow(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
+  if (traceFails("GetDC", label(window))) return nullptr;
+  if (window != nullptr && window != desktopHandle() && !windowOrError(window)) return nullptr;
   return layer::gdi::createScreenDC(layer::host().desktopBitsPerPixel());
 }
 
 int WINAPI ReleaseDC(HWND window, HDC dc) {
   layer::gdi::DeviceContext *record = layer::gdi::toDC(dc);
-  if (auto fault = layer::traceCall(
-          "ReleaseDC", label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL")))) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("ReleaseDC",
+                 label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL"))))
     return 0;
-  }
   // Only the screen DCs that GetDC hands out are given back here.
   if (!record || record->kind != layer::gdi::DcKind::Screen) return 0;
   layer::gdi::destroyDC(dc);
@@ -90,19 +74,13 @@ int WINAPI ReleaseDC(HWND window, HDC dc) {
 }
 
 HWND WINAPI GetForegroundWindow(void) {
-  if (auto fault = layer::traceCall("GetForegroundWindow")) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return nullptr;
-  }
+  if (traceFails("GetForegroundWindow")) return nullptr;
   HWND foreground = state().foreground;
   return liveWindow(foreground) ? foreground : nullptr;
 }
 
 HWND WINAPI GetDesktopWindow(void) {
-  if (auto fault = layer::traceCall("GetDesktopWindow")) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return nullptr;
-  }
+  if (traceFails("GetDesktopWindow")) return nullptr;
   return desktopHandle();
 }
 

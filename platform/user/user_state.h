@@ -55,6 +55,12 @@ Window *liveWindow(HWND window);  // null when not a live program window
 HWND desktopHandle();
 std::string label(HWND window);  // "window#1", "desktop", "NULL", "0x..."
 
+// Records an entry point's call; true, with the fault's code as the last
+// error, when an injected fault makes it fail.
+bool traceFails(const char *name, const std::string &arguments = {});
+// The live window, or null with ERROR_INVALID_WINDOW_HANDLE as the last error.
+Window *windowOrError(HWND window);
+
 // Sends to a window's procedure; 0 when it is not a live window.
 LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Appends to the thread's queue (window null: a thread message).

@@ -110,6 +110,18 @@ std::string label(HWND window) {
   return format("%#llx", static_cast<unsigned long long>(value));
 }
 
+bool traceFails(const char *name, const std::string &arguments) {
+  auto fault = traceCall(name, arguments);
+  if (fault) SetLastError(static_cast<DWORD>(*fault));
+  return fault.has_value();
+}
+
+Window *windowOrError(HWND window) {
+  Window *w = liveWindow(window);
+  if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
+}
+
 int hostWindowId(HWND window) {
   Window *w = liveWindow(window);
   return w ? w->id : 0;
@@ -143,10 +155,7 @@ extern "C" {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass) {
   const char *name = windowClass ? windowClass->lpszClassName : nullptr;
-  if (auto fault = layer::traceCall("RegisterClassA", classText(name))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return 0;
-  }
+  if (traceFails("RegisterClassA", classText(name))) return 0;
   if (!windowClass || !name || isAtom(name) || !*name || !windowClass->lpfnWndProc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -168,10 +177,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
-  if (auto fault = layer::traceCall("UnregisterClassA", classText(className))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
+  if (traceFails("UnregisterClassA", classText(className))) return FALSE;
   WindowClass *c = findClass(className);
   if (!c) {
     SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -190,12 +196,9 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   const char *title = windowName ? windowName : "";
-  if (auto fault = layer::traceCall(
-          "CreateWindowExA", layer::format("%s, \"%s\", 0x%x, %d, %d, %d, %d", classText(className).c_str(), title,
-                                           static_cast<unsigned>(style), x, y, width, height))) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("CreateWindowExA", layer::format("%s, \"%s\", 0x%x, %d, %d, %d, %d", classText(className).c_str(),
+                                                  title, static_cast<unsigned>(style), x, y, width, height)))
     return nullptr;
-  }
   WindowClass *c = findClass(className);
   if (!c) {
     SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
@@ -255,15 +258,9 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 }
 
 BOOL WINAPI ShowWindow(HWND window, int command) {
-  if (auto fault = layer::traceCall("ShowWindow", layer::format("%s, %d", label(window).c_str(), command))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
-  Window *w = liveWindow(window);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (traceFails("ShowWindow", layer::format("%s, %d", label(window).c_str(), command))) return FALSE;
+  Window *w = windowOrError(window);
+  if (!w) return FALSE;
   BOOL wasVisible = w->visible ? TRUE : FALSE;
   showWindowInternal(window, command);
   return wasVisible;
@@ -272,15 +269,9 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
 // The layer keeps no update regions: a window shown since its last paint
 // gets one WM_PAINT here, and the queue never makes WM_PAINT by itself.
 BOOL WINAPI UpdateWindow(HWND window) {
-  if (auto fault = layer::traceCall("UpdateWindow", label(window))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
-  Window *w = liveWindow(window);
-  if (!w) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (traceFails("UpdateWindow", label(window))) return FALSE;
+  Window *w = windowOrError(window);
+  if (!w) return FALSE;
   if (w->visible && w->needsPaint) {
     w->needsPaint = false;
     send(window, WM_PAINT, 0, 0);
@@ -289,32 +280,19 @@ BOOL WINAPI UpdateWindow(HWND window) {
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-  if (auto fault = layer::traceCall("DestroyWindow", label(window))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
-  if (!liveWindow(window)) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
+  if (traceFails("DestroyWindow", label(window)) || !windowOrError(window)) return FALSE;
   destroyWindowInternal(window);
   return TRUE;
 }
 
 BOOL WINAPI IsWindow(HWND window) {
-  if (auto fault = layer::traceCall("IsWindow", label(window))) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
+  if (traceFails("IsWindow", label(window))) return FALSE;
   return (window == desktopHandle() || liveWindow(window)) ? TRUE : FALSE;
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (auto fault = layer::traceCall(
-          "DefWindowProcA", layer::format("%s, 0x%04x", label(window).c_str(), static_cast<unsigned>(message)))) {
-    SetLastError(static_cast<DWORD>(*fault));
+  if (traceFails("DefWindowProcA", layer::format("%s, 0x%04x", label(window).c_str(), static_cast<unsigned>(message))))
     return 0;
-  }
   switch (message) {
     case WM_NCCREATE:
       return TRUE;
