@@ -18,19 +18,23 @@ enum class ObjectType { Bitmap = OBJ_BITMAP, Font = OBJ_FONT, Brush = OBJ_BRUSH 
 struct Object {
   ObjectType type;
   bool stock = false;  // stock objects are never freed
+  std::string label;   // "bitmap#3", "font#2", "BLACK_BRUSH": used in the call record
   explicit Object(ObjectType t) : type(t) {}
   virtual ~Object() = default;
 };
 
 // A DIB section: pixels in the file's own layout (1, 4, 8 bits with a
 // palette; 16, 24, 32 packed), top row first in `pixels` whatever the file's
-// row order.
+// row order. Indexed bitmaps hold one index per byte (8-bit layout) with a
+// 256-entry palette. `storage` keeps the platform's row order (bottom row
+// first for bottom-up DIBs), so `pixels.pitch` is negative for those.
 struct Bitmap : Object {
   Bitmap() : Object(ObjectType::Bitmap) {}
   std::vector<uint8_t> storage;
   std::vector<uint32_t> palette;  // COLORREF entries for indexed layouts
   PixelBuffer pixels;             // views `storage`
   int selectedInto = 0;           // number of DCs holding it
+  int reportedBitsPerPixel = 0;   // depth GetObjectA reports when it differs from the storage's (1 for monochrome)
 };
 
 struct FontFace;  // the rasteriser's font, defined by the text code
@@ -54,8 +58,8 @@ enum class DcKind { Memory, Surface, Screen };
 
 struct DeviceContext {
   DcKind kind = DcKind::Memory;
-  std::string label;     // "dc#4", used in the call record
-  PixelBuffer target;    // what drawing writes to: the surface, or the selected bitmap
+  std::string label;   // "dc#4", used in the call record
+  PixelBuffer target;  // what drawing writes to: the surface, or the selected bitmap
   Bitmap *bitmap = nullptr;
   Font *font = nullptr;  // null: the default font
   Brush *brush = nullptr;
@@ -81,7 +85,8 @@ void removeDC(HDC dc);
 // pixels (DirectDraw's GetDC) and a DC onto the screen (USER's GetDC(NULL)).
 HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel);
 HDC createScreenDC(int bitsPerPixel);
-void destroyDC(HDC dc);  // for surface and screen DCs
+HDC createScreenDC(int bitsPerPixel, int width, int height);  // with the screen's size for GetDeviceCaps
+void destroyDC(HDC dc);                                       // for surface and screen DCs
 
 // Makes a bitmap from decoded pixels (used by LoadImageA).
 HBITMAP createBitmap(std::unique_ptr<Bitmap> bitmap);
@@ -92,5 +97,10 @@ int drawText(DeviceContext &dc, int x, int y, const char *text, int length);
 int measureText(DeviceContext &dc, const char *text, int length, int *height);
 
 int liveObjectCount();
+
+// A colour as a raw pixel of a DC's target and back: 8-bit targets use the
+// nearest entry of their palette (the layer's default palette when none).
+uint32_t packForTarget(const PixelBuffer &target, COLORREF color);
+COLORREF unpackFromTarget(const PixelBuffer &target, uint32_t pixel);
 
 }  // namespace layer::gdi

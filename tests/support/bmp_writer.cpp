@@ -1,0 +1,147 @@
+#include "support/bmp_writer.h"
+
+#include <cstdio>
+
+namespace bmptest {
+namespace {
+
+void put16(std::vector<uint8_t> &out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void put32(std::vector<uint8_t> &out, uint32_t v) {
+  put16(out, v & 0xFFFF);
+  put16(out, v >> 16);
+}
+
+void putAt32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::vector<uint8_t> packedRows(const BmpSpec &spec) {
+  const int stride = bmpStride(spec.width, spec.bitsPerPixel);
+  std::vector<uint8_t> bits(static_cast<size_t>(stride) * spec.height, 0);
+  for (int y = 0; y < spec.height; ++y) {
+    int fileRow = spec.topDown ? y : spec.height - 1 - y;
+    uint8_t *row = bits.data() + static_cast<size_t>(fileRow) * stride;
+    for (int x = 0; x < spec.width; ++x) {
+      size_t i = static_cast<size_t>(y) * spec.width + x;
+      uint32_t v = i < spec.pixels.size() ? spec.pixels[i] : 0;
+      int bpp = spec.bitsPerPixel;
+      if (bpp < 8) {
+        int bit = x * bpp;
+        int shift = 8 - bpp - bit % 8;
+        row[bit / 8] |= static_cast<uint8_t>((v & ((1u << bpp) - 1)) << shift);
+      } else {
+        for (int b = 0; b < bpp / 8; ++b) row[x * (bpp / 8) + b] = static_cast<uint8_t>(v >> (8 * b));
+      }
+    }
+  }
+  return bits;
+}
+
+}  // namespace
+
+int bmpStride(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
+
+std::vector<uint8_t> writeBmp(const BmpSpec &spec) {
+  std::vector<uint8_t> out;
+  out.push_back('B');
+  out.push_back('M');
+  put32(out, 0);  // file size, filled in below
+  put32(out, 0);
+  put32(out, 0);  // bits offset, filled in below
+
+  const size_t headerStart = out.size();
+  put32(out, static_cast<uint32_t>(spec.headerSize));
+  const uint32_t rows = static_cast<uint32_t>(spec.topDown ? -spec.height : spec.height);
+  const uint32_t colorsUsed =
+      static_cast<uint32_t>(spec.colorsUsed >= 0 ? spec.colorsUsed : static_cast<int64_t>(spec.palette.size()));
+  if (spec.headerSize == 12) {
+    put16(out, static_cast<uint32_t>(spec.width));
+    put16(out, rows);
+    put16(out, static_cast<uint32_t>(spec.planes));
+    put16(out, static_cast<uint32_t>(spec.bitsPerPixel));
+  } else {
+    put32(out, static_cast<uint32_t>(spec.width));
+    put32(out, rows);
+    put16(out, static_cast<uint32_t>(spec.planes));
+    put16(out, static_cast<uint32_t>(spec.bitsPerPixel));
+    put32(out, spec.compression);
+    put32(out, 0);  // image size: readers must not need it
+    put32(out, 2835);
+    put32(out, 2835);
+    put32(out, colorsUsed);
+    put32(out, 0);
+    put32(out, spec.redMask);
+    put32(out, spec.greenMask);
+    put32(out, spec.blueMask);
+    put32(out, spec.alphaMask);
+    out.resize(headerStart + static_cast<size_t>(spec.headerSize), 0);  // cut or pad to the header's size
+  }
+
+  if (spec.headerSize == 40 && (spec.compression == 3 || spec.compression == 6)) {
+    put32(out, spec.redMask);
+    put32(out, spec.greenMask);
+    put32(out, spec.blueMask);
+    if (spec.compression == 6) put32(out, spec.alphaMask);
+  }
+  for (uint32_t c : spec.palette) {
+    out.push_back(static_cast<uint8_t>(c));
+    out.push_back(static_cast<uint8_t>(c >> 8));
+    out.push_back(static_cast<uint8_t>(c >> 16));
+    if (spec.headerSize != 12) out.push_back(0);
+  }
+  out.resize(out.size() + static_cast<size_t>(spec.gapBeforeBits), 0);
+
+  const size_t bitsStart = out.size();
+  std::vector<uint8_t> bits = spec.rawBits.empty() ? packedRows(spec) : spec.rawBits;
+  out.insert(out.end(), bits.begin(), bits.end());
+
+  putAt32(out, 2, static_cast<uint32_t>(out.size()));
+  putAt32(out, 10, static_cast<uint32_t>(spec.bitsOffset >= 0 ? spec.bitsOffset : static_cast<int64_t>(bitsStart)));
+  return out;
+}
+
+bool writeBmpFile(const std::string &path, const BmpSpec &spec) {
+  std::vector<uint8_t> bytes = writeBmp(spec);
+  std::FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+RleStream &RleStream::run(int count, uint8_t value) {
+  bytes.push_back(static_cast<uint8_t>(count));
+  bytes.push_back(value);
+  return *this;
+}
+
+RleStream &RleStream::absolute(const std::vector<uint8_t> &values, bool fourBit) {
+  bytes.push_back(0);
+  bytes.push_back(static_cast<uint8_t>(values.size()));
+  size_t written = 0;
+  if (fourBit) {
+    for (size_t i = 0; i < values.size(); i += 2, ++written)
+      bytes.push_back(static_cast<uint8_t>((values[i] << 4) | (i + 1 < values.size() ? values[i + 1] & 0x0F : 0)));
+  } else {
+    bytes.insert(bytes.end(), values.begin(), values.end());
+    written = values.size();
+  }
+  if (written % 2) bytes.push_back(0);
+  return *this;
+}
+
+RleStream &RleStream::endOfLine() { return run(0, 0); }
+
+RleStream &RleStream::delta(int dx, int dy) {
+  run(0, 2);
+  bytes.push_back(static_cast<uint8_t>(dx));
+  bytes.push_back(static_cast<uint8_t>(dy));
+  return *this;
+}
+
+RleStream &RleStream::endOfBitmap() { return run(0, 1); }
+
+}  // namespace bmptest
