@@ -49,9 +49,8 @@ void takeEvent(const HostEvent &event) {
       HWND target = eventTarget(event);
       if (!target) return;  // keys reach only windows
       bool up = event.type == HostEvent::KeyUp;
-      if (!up) s.keyCharacter[event.virtualKey & 0xFF] = static_cast<unsigned char>(event.character);
       UINT message = up ? (event.alt ? WM_SYSKEYUP : WM_KEYUP) : (event.alt ? WM_SYSKEYDOWN : WM_KEYDOWN);
-      post(target, message, event.virtualKey, keyBits(event, up));
+      post(target, message, event.virtualKey, keyBits(event, up), false, up ? 0 : event.character);
       return;
     }
     case HostEvent::FocusGained:
@@ -94,9 +93,12 @@ bool matches(const MSG &m, HWND window, UINT low, UINT high) {
 bool takeMessage(MSG *out, HWND window, UINT low, UINT high, bool remove) {
   UserState &s = state();
   for (auto it = s.queue.begin(); it != s.queue.end(); ++it) {
-    if (!matches(*it, window, low, high)) continue;
-    *out = *it;
-    if (remove) s.queue.erase(it);
+    if (!matches(it->msg, window, low, high)) continue;
+    *out = it->msg;
+    if (remove) {
+      s.lastTaken = *it;
+      s.queue.erase(it);
+    }
     return true;
   }
   bool quitInRange = (low == 0 && high == 0) || (WM_QUIT >= low && WM_QUIT <= high);
@@ -105,7 +107,10 @@ bool takeMessage(MSG *out, HWND window, UINT low, UINT high, bool remove) {
     out->message = WM_QUIT;
     out->wParam = static_cast<WPARAM>(s.quitCode);
     out->time = GetTickCount();
-    if (remove) s.quitPending = false;
+    if (remove) {
+      s.quitPending = false;
+      s.lastTaken = QueuedMessage{*out, 0};
+    }
     return true;
   }
   return false;
@@ -120,35 +125,16 @@ std::string filterText(HWND window, UINT low, UINT high) {
   return format("%s, %u, %u", window == kThreadMessagesOnly ? "-1" : label(window).c_str(), low, high);
 }
 
-// The character a key types, for keys that the host never reported.
-int layoutCharacter(WPARAM key) {
-  if (key >= 'A' && key <= 'Z') return static_cast<int>('a' + (key - 'A'));
-  if (key >= '0' && key <= '9') return static_cast<int>(key);
-  switch (key) {
-    case VK_SPACE:
-      return ' ';
-    case VK_RETURN:
-      return '\r';
-    case VK_ESCAPE:
-      return 0x1B;
-    case VK_BACK:
-      return 0x08;
-    case VK_TAB:
-      return '\t';
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
-void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront) {
-  MSG m{};
-  m.hwnd = window;
-  m.message = message;
-  m.wParam = wParam;
-  m.lParam = lParam;
-  m.time = GetTickCount();
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront, char character) {
+  QueuedMessage m;
+  m.msg.hwnd = window;
+  m.msg.message = message;
+  m.msg.wParam = wParam;
+  m.msg.lParam = lParam;
+  m.msg.time = GetTickCount();
+  m.character = character;
   if (atFront)
     state().queue.push_front(m);
   else
@@ -218,12 +204,15 @@ BOOL WINAPI TranslateMessage(const MSG *msg) {
   switch (msg->message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN: {
-      int known = state().keyCharacter[msg->wParam & 0xFF];
-      int character = known >= 0 ? known : layoutCharacter(msg->wParam);
+      // Only a key press the host reported types a character: the layer has
+      // no keyboard layout of its own for keys that a program posted.
+      const MSG &taken = state().lastTaken.msg;
+      bool fromHost = taken.hwnd == msg->hwnd && taken.message == msg->message && taken.wParam == msg->wParam &&
+                      taken.lParam == msg->lParam;
+      auto character = static_cast<unsigned char>(fromHost ? state().lastTaken.character : 0);
       // The character comes next, ahead of later keys, as on the platform.
-      if (character > 0)
-        post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, static_cast<WPARAM>(character), msg->lParam,
-             true);
+      if (character != 0)
+        post(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, character, msg->lParam, true);
       return TRUE;
     }
     case WM_KEYUP:

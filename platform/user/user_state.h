@@ -27,6 +27,13 @@ struct Window {
   WNDPROC procedure = nullptr;
 };
 
+// A posted message, with the character its key types when the host made
+// it from a key press (0 for none).
+struct QueuedMessage {
+  MSG msg{};
+  char character = 0;
+};
+
 struct UserState {
   std::map<std::string, WindowClass> classes;  // by lower-case name
   ATOM nextAtom = 0xC000;
@@ -34,16 +41,11 @@ struct UserState {
   int nextWindowId = 1;
   HWND foreground = nullptr;
   bool appActive = false;
-  std::deque<MSG> queue;
+  std::deque<QueuedMessage> queue;
+  QueuedMessage lastTaken;  // the message most recently removed, for TranslateMessage
   bool quitPending = false;
   int quitCode = 0;
   int cursorCount = 0;
-  // The character each virtual key typed when the host last reported it
-  // pressed, for TranslateMessage; -1 when the host never reported the key.
-  int keyCharacter[256];
-  UserState() {
-    for (int &c : keyCharacter) c = -1;
-  }
 };
 
 UserState &state();
@@ -64,7 +66,7 @@ Window *windowOrError(HWND window);
 // Sends to a window's procedure; 0 when it is not a live window.
 LRESULT send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Appends to the thread's queue (window null: a thread message).
-void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront = false);
+void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront = false, char character = 0);
 
 // Makes the program active with `window` in the foreground, or inactive,
 // telling the window with WM_ACTIVATEAPP (sent when `sent`, else posted).

@@ -75,8 +75,7 @@ void destroyWindowInternal(HWND window) {
   if (state().foreground == window) setAppActive(nullptr, false, true);
   send(window, WM_DESTROY, 0, 0);
   send(window, WM_NCDESTROY, 0, 0);
-  std::deque<MSG> &queue = state().queue;
-  std::erase_if(queue, [window](const MSG &m) { return m.hwnd == window; });
+  std::erase_if(state().queue, [window](const QueuedMessage &m) { return m.msg.hwnd == window; });
   w = liveWindow(window);
   if (!w) return;
   int id = w->id;

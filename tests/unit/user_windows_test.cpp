@@ -516,20 +516,27 @@ TEST_F(UserWindows, TranslatedKeysTypeTheirCharacterNext) {
   EXPECT_EQ(received[6].wParam, static_cast<WPARAM>('b'));
 }
 
-TEST_F(UserWindows, TranslateMessageOnPostedKeysAndOtherMessages) {
-  HWND window = makeWindow();
-  MSG key{};
-  key.hwnd = window;
-  key.message = WM_KEYDOWN;
-  key.wParam = VK_SPACE;
-  PostMessageA(window, WM_USER, 0, 0);
-  EXPECT_TRUE(TranslateMessage(&key));
+TEST_F(UserWindows, OnlyKeysTheHostReportedTypeCharacters) {
+  HWND window = shownWindow();
+  layer::headless::keyDown(VK_SPACE);
   MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  PostMessageA(window, WM_USER, 0, 0);
+  EXPECT_TRUE(TranslateMessage(&msg));
   ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
   EXPECT_EQ(msg.message, static_cast<UINT>(WM_CHAR));  // ahead of what was already queued
   EXPECT_EQ(msg.wParam, static_cast<WPARAM>(' '));
-  key.message = WM_USER;
-  EXPECT_FALSE(TranslateMessage(&key));
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_EQ(msg.message, static_cast<UINT>(WM_USER));
+
+  // A key press the program posted itself carries no character.
+  PostMessageA(window, WM_KEYDOWN, VK_SPACE, 0x00390001);
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+  EXPECT_TRUE(TranslateMessage(&msg));
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+
+  msg.message = WM_USER;
+  EXPECT_FALSE(TranslateMessage(&msg));
   EXPECT_FALSE(TranslateMessage(nullptr));
 }
 
