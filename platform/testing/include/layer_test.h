@@ -78,6 +78,11 @@ void refuseSocketStartup(int error, int count = 1);  // the next `count` WSAStar
 void grantSocketVersion(WORD version);                // 0 restores negotiation
 int socketStartupCount();                             // the library's reference count
 
+// ---- fonts ----
+// With lookup off, CreateFontA finds no face (as on a system without fonts)
+// and text falls back to the layer's built-in font. On after reset().
+void setFontLookupEnabled(bool enabled);
+
 // ---- USER ----
 int cursorCounter();
 int liveGdiObjectCount();
