@@ -183,12 +183,21 @@ BmpError readPalette(BmpContext &c) {
   return BmpError::None;
 }
 
+uint64_t outputStride(const BmpContext &c, const PixelLayout &layout) {
+  uint64_t rowBytes = (uint64_t(c.width) * uint64_t(layout.bitsPerPixel) + 7) / 8;
+  return (rowBytes + 3) & ~uint64_t(3);
+}
+
+// Both factors are bounded by the side limit, so the product cannot overflow.
+bool fitsLimit(const BmpContext &c, const PixelLayout &layout) {
+  return outputStride(c, layout) * uint64_t(c.height) <= kBmpMaxPixelBytes;
+}
+
 // Sizes the output and allocates it; the pixels view starts at the top row.
 BmpError allocate(const BmpContext &c, Bitmap &out, const PixelLayout &layout) {
-  uint64_t rowBytes = (uint64_t(c.width) * uint64_t(layout.bitsPerPixel) + 7) / 8;
-  uint64_t stride = (rowBytes + 3) & ~uint64_t(3);
-  uint64_t total = stride * uint64_t(c.height);  // both factors are bounded by the side limit
-  if (total > kBmpMaxPixelBytes) return BmpError::TooLarge;
+  if (!fitsLimit(c, layout)) return BmpError::TooLarge;
+  uint64_t stride = outputStride(c, layout);
+  uint64_t total = stride * uint64_t(c.height);
   try {
     out.storage.resize(total);
     if (layout.bitsPerPixel == 8) out.palette.assign(c.palette, c.palette + 256);
@@ -217,10 +226,10 @@ BmpError readUncompressed(BmpContext &c, Bitmap &out) {
   c.fileStride = static_cast<size_t>((rowBytes + 3) & ~uint64_t(3));
   // Every row but the last needs its padding; the last may end the file without it.
   uint64_t need = uint64_t(c.fileStride) * uint64_t(c.height - 1) + rowBytes;
-  if (need > c.size - c.bitsOffset) return BmpError::ShortPixelData;
-
   bool indexed = c.bitCount <= 8;
   PixelLayout layout = indexed ? layout8() : PixelLayout{c.bitCount, c.redMask, c.greenMask, c.blueMask};
+  if (!fitsLimit(c, layout)) return BmpError::TooLarge;
+  if (need > c.size - c.bitsOffset) return BmpError::ShortPixelData;
   if (BmpError e = allocate(c, out, layout); e != BmpError::None) return e;
   const uint8_t *src = c.data + c.bitsOffset;
 

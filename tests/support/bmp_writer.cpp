@@ -1,6 +1,11 @@
 #include "support/bmp_writer.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace bmptest {
 namespace {
@@ -111,6 +116,21 @@ bool writeBmpFile(const std::string &path, const BmpSpec &spec) {
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
 }
+
+GuardedBytes::GuardedBytes(const std::vector<uint8_t> &bytes) {
+  size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  size_t dataPages = (bytes.size() + page - 1) / page;
+  length_ = (dataPages + 1) * page;
+  void *map = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) std::abort();
+  base_ = static_cast<uint8_t *>(map);
+  if (mprotect(base_ + dataPages * page, page, PROT_NONE) != 0) std::abort();
+  size_ = bytes.size();
+  data_ = base_ + dataPages * page - size_;
+  if (size_) std::memcpy(data_, bytes.data(), size_);
+}
+
+GuardedBytes::~GuardedBytes() { munmap(base_, length_); }
 
 RleStream &RleStream::run(int count, uint8_t value) {
   bytes.push_back(static_cast<uint8_t>(count));

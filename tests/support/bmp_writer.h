@@ -52,10 +52,27 @@ int bmpStride(int width, int bitsPerPixel);
 struct RleStream {
   std::vector<uint8_t> bytes;
   RleStream &run(int count, uint8_t value);  // encoded run: count pixels of value (RLE4: two nibbles)
-  RleStream &absolute(const std::vector<uint8_t> &values, bool fourBit = false);  // absolute run, padded to 16 bits
+  // Absolute run of 3 to 255 pixels (fewer would read as an escape code), padded to 16 bits.
+  RleStream &absolute(const std::vector<uint8_t> &values, bool fourBit = false);
   RleStream &endOfLine();
   RleStream &delta(int dx, int dy);
   RleStream &endOfBitmap();
+};
+
+// A copy of some bytes that ends right before an inaccessible page, so that
+// a reader going past the end faults at once instead of reading garbage.
+class GuardedBytes {
+ public:
+  explicit GuardedBytes(const std::vector<uint8_t> &bytes);
+  ~GuardedBytes();
+  GuardedBytes(const GuardedBytes &) = delete;
+  GuardedBytes &operator=(const GuardedBytes &) = delete;
+  const uint8_t *data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  uint8_t *base_ = nullptr, *data_ = nullptr;
+  size_t length_ = 0, size_ = 0;
 };
 
 }  // namespace bmptest

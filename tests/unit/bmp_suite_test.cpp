@@ -2,7 +2,6 @@
 // reference pictures, questionable ones decode to one of theirs or are
 // refused, bad ones are refused or decoded without reading past the file.
 #include <gtest/gtest.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <bit>
@@ -12,10 +11,12 @@
 #include <sstream>
 
 #include "gdi/bmp_decoder.h"
+#include "support/bmp_writer.h"
 #include "support/png_reader.h"
 
 using namespace layer;
 using namespace layer::gdi;
+using bmptest::GuardedBytes;
 
 namespace {
 
@@ -53,30 +54,6 @@ std::vector<uint8_t> readFile(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
-
-// The bytes placed so that the last one sits right before an inaccessible
-// page: any read past the end faults.
-class GuardedBytes {
- public:
-  explicit GuardedBytes(const std::vector<uint8_t> &bytes) {
-    long page = sysconf(_SC_PAGESIZE);
-    size_t dataPages = (bytes.size() + page - 1) / page;
-    length_ = (dataPages + 1) * page;
-    void *map = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    base_ = static_cast<uint8_t *>(map);
-    mprotect(base_ + dataPages * page, page, PROT_NONE);
-    data_ = base_ + dataPages * page - bytes.size();
-    if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
-    size_ = bytes.size();
-  }
-  ~GuardedBytes() { munmap(base_, length_); }
-  const uint8_t *data() const { return data_; }
-  size_t size() const { return size_; }
-
- private:
-  uint8_t *base_ = nullptr, *data_ = nullptr;
-  size_t length_ = 0, size_ = 0;
-};
 
 // Largest difference of any channel between the decoded picture and a
 // reference; -1 when the sizes differ. Pixels the reference makes fully
