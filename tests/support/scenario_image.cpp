@@ -1,5 +1,7 @@
 #include "support/scenario_image.h"
 
+#include "support/bmp_writer.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -42,10 +44,6 @@ uint32_t le(const std::vector<unsigned char> &b, size_t at, int bytes) {
   return v;
 }
 
-void putLe(std::vector<unsigned char> &out, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(v >> (8 * i)));
-}
-
 }  // namespace
 
 RgbImage readBmp24(const std::string &path) {
@@ -72,30 +70,13 @@ RgbImage readBmp24(const std::string &path) {
 }
 
 bool writeBmp24(const std::string &path, const RgbImage &image) {
-  uint32_t rowBytes = (static_cast<uint32_t>(image.width) * 3 + 3) & ~3u;
-  uint32_t imageBytes = rowBytes * static_cast<uint32_t>(image.height);
-  std::vector<unsigned char> out = {'B', 'M'};
-  putLe(out, 54 + imageBytes, 4);
-  putLe(out, 0, 4);
-  putLe(out, 54, 4);
-  putLe(out, 40, 4);
-  putLe(out, static_cast<uint32_t>(image.width), 4);
-  putLe(out, static_cast<uint32_t>(image.height), 4);
-  putLe(out, 1, 2);
-  putLe(out, 24, 2);
-  for (int i = 0; i < 6; ++i) putLe(out, i == 1 ? imageBytes : 0, 4);
-  for (int y = image.height - 1; y >= 0; --y) {
-    for (int x = 0; x < image.width; ++x) {
-      const Rgb &c = image.at(x, y);
-      out.push_back(static_cast<unsigned char>(c.b));
-      out.push_back(static_cast<unsigned char>(c.g));
-      out.push_back(static_cast<unsigned char>(c.r));
-    }
-    for (uint32_t pad = static_cast<uint32_t>(image.width) * 3; pad < rowBytes; ++pad) out.push_back(0);
-  }
-  std::ofstream file(path, std::ios::binary);
-  file.write(reinterpret_cast<const char *>(out.data()), static_cast<std::streamsize>(out.size()));
-  return static_cast<bool>(file);
+  bmptest::BmpSpec spec;
+  spec.width = image.width;
+  spec.height = image.height;
+  for (const Rgb &c : image.pixels)
+    spec.pixels.push_back(
+        bmptest::bmpColor(static_cast<uint32_t>(c.r), static_cast<uint32_t>(c.g), static_cast<uint32_t>(c.b)));
+  return bmptest::writeBmpFile(path, spec);
 }
 
 RgbImage renderReferenceText(const std::string &text, int width, int height) {
