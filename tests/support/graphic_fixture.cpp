@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "graphics/bitmap_loading.h"
 #include "host/headless/headless_host.h"
 #include "support/bmp_writer.h"
 
@@ -44,15 +45,16 @@ void GraphicTest::restart(int format) {
 }
 
 IDirectDrawSurface *GraphicTest::newSurface(int width, int height) {
-  DDSURFACEDESC description = {};
-  description.dwSize = sizeof(description);
-  description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-  description.dwWidth = static_cast<DWORD>(width);
-  description.dwHeight = static_cast<DWORD>(height);
-  description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-  IDirectDrawSurface *surface = nullptr;
-  EXPECT_EQ(surfaces.directDraw->CreateSurface(&description, &surface, nullptr), DD_OK);
+  IDirectDrawSurface *surface = createOffscreenSurface(surfaces.directDraw, width, height);
+  EXPECT_NE(surface, nullptr) << width << "x" << height;
   if (surface) extraSurfaces.push_back(surface);
+  return surface;
+}
+
+IDirectDrawSurface *GraphicTest::attachBackBuffer(int width, int height) {
+  IDirectDrawSurface *surface = newSurface(width, height);
+  extraSurfaces.pop_back();
+  surfaces.backBuffer = surface;
   return surface;
 }
 

@@ -36,6 +36,9 @@ class GraphicTest : public ::testing::Test {
   void restart(int format);
   // An offscreen surface in the display's layout, zero-filled; owned by the test.
   IDirectDrawSurface *newSurface(int width, int height);
+  // An offscreen surface standing in for the display's back buffer, held by
+  // `surfaces`.
+  IDirectDrawSurface *attachBackBuffer(int width, int height);
   // A surface of width by height for `graphic`, which then owns it.
   IDirectDrawSurface *attachSurface(int width, int height);
 
@@ -60,6 +63,8 @@ class TempFile {
  public:
   explicit TempFile(const std::string &name);
   ~TempFile();
+  TempFile(const TempFile &) = delete;
+  TempFile &operator=(const TempFile &) = delete;
   const std::string &path() const { return path_; }
   void write(const std::vector<uint8_t> &bytes) const;
   void remove() const;
