@@ -1,0 +1,403 @@
+// DirectDraw surfaces: pixel memory with locks, device contexts, colour keys,
+// blits, flips, and contents that can be lost and restored.
+//
+// Choices where the platform leaves room: Lock and GetDC never wait (one
+// thread: a busy surface could never become free), so both answer
+// DDERR_SURFACEBUSY with or without DDLOCK_WAIT. A Blt whose source and
+// destination are the same surface with overlapping rectangles copies the
+// source first, so it is correct. DDBLT_KEYSRC without a key on the source
+// copies every pixel. Lock's description gives the surface's own width and
+// height, also when a rectangle is locked.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "core/trace.h"
+#include "ddraw/blit.h"
+#include "ddraw/ddraw_objects.h"
+#include "gdi/gdi_objects.h"
+#include "host/host.h"
+
+namespace layer::ddraw {
+namespace {
+
+// A rectangle of the platform, or the whole surface when null, checked to be
+// non-empty and inside the surface.
+bool surfaceRect(const RECT *rect, const PixelBuffer &pixels, PixelRect *out) {
+  if (!rect) {
+    *out = PixelRect{0, 0, pixels.width, pixels.height};
+    return true;
+  }
+  if (rect->left < 0 || rect->top < 0 || rect->right > pixels.width || rect->bottom > pixels.height) return false;
+  if (rect->right <= rect->left || rect->bottom <= rect->top) return false;
+  *out = PixelRect{rect->left, rect->top, rect->right, rect->bottom};
+  return true;
+}
+
+bool intersect(const PixelRect &a, const PixelRect &b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+std::string surfaceText(IDirectDrawSurface *surface) {
+  if (!surface) return "null";
+  Surface *s = toSurface(surface);
+  return s ? s->label : "unknown";
+}
+
+// The checks of a copy from `source` onto `dest` that come before the
+// rectangles: a known source, neither surface lost nor busy.
+HRESULT checkCopy(const Surface &dest, IDirectDrawSurface *source, Surface **from) {
+  if (!source) return DDERR_INVALIDPARAMS;
+  *from = toSurface(source);
+  if (!*from) return DDERR_INVALIDOBJECT;
+  if (dest.lost || (*from)->lost) return DDERR_SURFACELOST;
+  if (dest.busy() || (*from)->busy()) return DDERR_SURFACEBUSY;
+  return DD_OK;
+}
+
+// Copies (stretching) `sourceRect` of `source` onto `destRect` of `dest`
+// once both surfaces have passed their checks.
+HRESULT copyPixels(Surface &dest, const PixelRect &destRect, Surface &source, const PixelRect &sourceRect,
+                   const uint32_t *key) {
+  if (&dest != &source || !intersect(destRect, sourceRect)) {
+    stretchPixels(dest.pixels, destRect, source.pixels, sourceRect, key);
+    return DD_OK;
+  }
+  // The same pixels on both sides: copy the source out first.
+  const int bpp = source.pixels.layout.bytesPerPixel();
+  const size_t rowBytes = static_cast<size_t>(sourceRect.width()) * bpp;
+  std::vector<uint8_t> copy;
+  try {
+    copy.resize(rowBytes * sourceRect.height());
+  } catch (const std::bad_alloc &) {
+    return DDERR_OUTOFMEMORY;
+  }
+  for (int y = 0; y < sourceRect.height(); ++y)
+    std::memcpy(copy.data() + rowBytes * y, source.pixels.row(sourceRect.top + y) + sourceRect.left * bpp, rowBytes);
+  PixelBuffer temporary = source.pixels;
+  temporary.bits = copy.data();
+  temporary.width = sourceRect.width();
+  temporary.height = sourceRect.height();
+  temporary.pitch = static_cast<int>(rowBytes);
+  stretchPixels(dest.pixels, destRect, temporary, PixelRect{0, 0, temporary.width, temporary.height}, key);
+  return DD_OK;
+}
+
+}  // namespace
+
+Surface::Surface(SurfaceKind kind_, std::string label_, DirectDrawObject *owner_, DWORD caps_, SurfaceMemory memory_,
+                 int width, int height, int pitch, const PixelLayout &layout)
+    : kind(kind_),
+      label(std::move(label_)),
+      owner(owner_),
+      caps(caps_),
+      memory(std::move(memory_)),
+      memoryBytes(static_cast<size_t>(pitch) * height),
+      modeSerial(displayModeSerial()) {
+  pixels.bits = memory.get();
+  pixels.width = width;
+  pixels.height = height;
+  pixels.pitch = pitch;
+  pixels.layout = layout;
+  if (layout.bitsPerPixel == 8) pixels.palette = defaultPalette();
+  state().surfaces.push_back(this);
+  if (owner) owner->surfaces.push_back(this);
+}
+
+Surface::~Surface() {
+  if (dc) gdi::destroyDC(dc);  // a DC must not outlive the pixels it draws on
+  auto &all = state().surfaces;
+  all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  if (owner)
+    owner->surfaces.erase(std::remove(owner->surfaces.begin(), owner->surfaces.end(), this), owner->surfaces.end());
+}
+
+void Surface::orphan() {
+  lost = true;
+  restorable = false;
+}
+
+void Surface::destroy() {
+  if (kind == SurfaceKind::Primary && chainPartner) {
+    Surface *back = chainPartner;
+    chainPartner = nullptr;
+    back->chainPartner = nullptr;
+    // The chain's own reference goes with the chain; outside references keep
+    // the back buffer alive, lost for good.
+    if (--back->references == 0) {
+      delete back;
+    } else {
+      back->orphan();
+    }
+  }
+  delete this;
+}
+
+HRESULT Surface::QueryInterface(REFIID, void **object) {
+  if (auto fault = traceCall("IDirectDrawSurface::QueryInterface", label)) return *fault;
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG Surface::AddRef() {
+  (void)traceCall("IDirectDrawSurface::AddRef", label);
+  return ++references;
+}
+
+ULONG Surface::Release() {
+  (void)traceCall("IDirectDrawSurface::Release", label);  // always releases, whatever fault is armed
+  if (kind == SurfaceKind::BackBuffer && chainPartner) {
+    // The chain keeps its own reference until the primary goes.
+    if (references > 1) --references;
+    return references;
+  }
+  if (references == 0) return 0;
+  if (--references > 0) return references;
+  destroy();
+  return 0;
+}
+
+void Surface::fillDescription(DDSURFACEDESC *desc) const {
+  *desc = DDSURFACEDESC{};
+  desc->dwSize = sizeof(DDSURFACEDESC);
+  desc->dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT;
+  desc->dwWidth = static_cast<DWORD>(pixels.width);
+  desc->dwHeight = static_cast<DWORD>(pixels.height);
+  desc->lPitch = pixels.pitch;
+  describeLayout(pixels.layout, &desc->ddpfPixelFormat);
+  desc->ddsCaps.dwCaps = caps;
+  if (kind == SurfaceKind::Primary && chainPartner) {
+    desc->dwFlags |= DDSD_BACKBUFFERCOUNT;
+    desc->dwBackBufferCount = 1;
+  }
+  if (hasSourceKey) {
+    desc->dwFlags |= DDSD_CKSRCBLT;
+    desc->ddckCKSrcBlt = sourceKey;
+  }
+  if (hasDestKey) {
+    desc->dwFlags |= DDSD_CKDESTBLT;
+    desc->ddckCKDestBlt = destKey;
+  }
+}
+
+HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
+  if (auto fault = traceCall("IDirectDrawSurface::GetSurfaceDesc", label)) return *fault;
+  if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+  fillDescription(desc);
+  return DD_OK;
+}
+
+HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
+  if (auto fault = traceCall("IDirectDrawSurface::GetPixelFormat", label)) return *fault;
+  if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
+  describeLayout(pixels.layout, format);
+  return DD_OK;
+}
+
+HRESULT Surface::GetCaps(LPDDSCAPS out) {
+  if (auto fault = traceCall("IDirectDrawSurface::GetCaps", label)) return *fault;
+  if (!out) return DDERR_INVALIDPARAMS;
+  out->dwCaps = caps;
+  return DD_OK;
+}
+
+HRESULT Surface::GetAttachedSurface(LPDDSCAPS wanted, LPDIRECTDRAWSURFACE *attached) {
+  if (auto fault =
+          traceCall("IDirectDrawSurface::GetAttachedSurface", label + format(", 0x%X", wanted ? wanted->dwCaps : 0u)))
+    return *fault;
+  if (!wanted || !attached) return DDERR_INVALIDPARAMS;
+  *attached = nullptr;
+  if (!chainPartner || (chainPartner->caps & wanted->dwCaps) != wanted->dwCaps) return DDERR_NOTFOUND;
+  ++chainPartner->references;
+  *attached = chainPartner;
+  return DD_OK;
+}
+
+HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
+  if (auto fault = traceCall("IDirectDrawSurface::Lock", label + ", " + rectText(rect) + format(", 0x%X", flags)))
+    return *fault;
+  if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+  if (lost) return DDERR_SURFACELOST;
+  if (busy()) return DDERR_SURFACEBUSY;
+  PixelRect area;
+  if (!surfaceRect(rect, pixels, &area)) return DDERR_INVALIDPARAMS;
+  fillDescription(desc);
+  desc->dwFlags |= DDSD_LPSURFACE;
+  desc->lpSurface = pixels.row(area.top) + static_cast<size_t>(area.left) * pixels.layout.bytesPerPixel();
+  locked = true;
+  return DD_OK;
+}
+
+HRESULT Surface::Unlock(LPVOID) {
+  if (auto fault = traceCall("IDirectDrawSurface::Unlock", label)) return *fault;
+  if (!locked) return DDERR_NOTLOCKED;
+  locked = false;
+  return DD_OK;
+}
+
+HRESULT Surface::GetDC(HDC *out) {
+  if (auto fault = traceCall("IDirectDrawSurface::GetDC", label)) return *fault;
+  if (!out) return DDERR_INVALIDPARAMS;
+  if (lost) return DDERR_SURFACELOST;
+  if (dc) return DDERR_DCALREADYCREATED;
+  if (locked) return DDERR_SURFACEBUSY;
+  HDC made = gdi::createSurfaceDC(pixels, label);
+  if (!made) return DDERR_CANTCREATEDC;
+  dc = made;
+  *out = made;
+  return DD_OK;
+}
+
+HRESULT Surface::ReleaseDC(HDC given) {
+  std::string dcText = "null";
+  if (given) {
+    gdi::DeviceContext *record = gdi::toDC(given);
+    dcText = record ? record->label : "unknown";
+  }
+  if (auto fault = traceCall("IDirectDrawSurface::ReleaseDC", label + ", " + dcText)) return *fault;
+  if (!given || given != dc) return DDERR_INVALIDPARAMS;
+  gdi::destroyDC(dc);
+  dc = nullptr;
+  return DD_OK;
+}
+
+HRESULT Surface::IsLost() {
+  if (auto fault = traceCall("IDirectDrawSurface::IsLost", label)) return *fault;
+  return lost ? DDERR_SURFACELOST : DD_OK;
+}
+
+void Surface::restoreMemory() {
+  if (memory) std::memset(memory.get(), 0, memoryBytes);
+  lost = false;
+}
+
+HRESULT Surface::Restore() {
+  if (auto fault = traceCall("IDirectDrawSurface::Restore", label)) return *fault;
+  if (!lost && !(kind == SurfaceKind::Primary && chainPartner && chainPartner->lost)) return DD_OK;
+  if (!restorable || !owner) return DDERR_SURFACELOST;
+  // The display's own surfaces are made for the display mode; after a change
+  // they cannot come back and must be made again.
+  if (kind != SurfaceKind::Offscreen && modeSerial != displayModeSerial()) return DDERR_WRONGMODE;
+  if (lost) restoreMemory();
+  if (kind == SurfaceKind::Primary && chainPartner && chainPartner->lost) chainPartner->restoreMemory();
+  return DD_OK;
+}
+
+HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
+  std::string keyText = key ? format("0x%X", key->dwColorSpaceLowValue) : std::string("null");
+  if (auto fault = traceCall("IDirectDrawSurface::SetColorKey", label + format(", 0x%X, ", flags) + keyText))
+    return *fault;
+  const DWORD which = flags & ~DDCKEY_COLORSPACE;
+  if (which == DDCKEY_SRCBLT) {
+    hasSourceKey = key != nullptr;
+    if (key) sourceKey = *key;
+    return DD_OK;
+  }
+  if (which == DDCKEY_DESTBLT) {
+    hasDestKey = key != nullptr;
+    if (key) destKey = *key;
+    return DD_OK;
+  }
+  return which == 0 || (which & (DDCKEY_SRCBLT | DDCKEY_DESTBLT)) ? DDERR_INVALIDPARAMS : DDERR_UNSUPPORTED;
+}
+
+HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
+  if (auto fault = traceCall("IDirectDrawSurface::GetColorKey", label + format(", 0x%X", flags))) return *fault;
+  if (!key) return DDERR_INVALIDPARAMS;
+  if (flags == DDCKEY_SRCBLT) {
+    if (!hasSourceKey) return DDERR_NOCOLORKEY;
+    *key = sourceKey;
+    return DD_OK;
+  }
+  if (flags == DDCKEY_DESTBLT) {
+    if (!hasDestKey) return DDERR_NOCOLORKEY;
+    *key = destKey;
+    return DD_OK;
+  }
+  return DDERR_INVALIDPARAMS;
+}
+
+HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) {
+  std::string arguments = label + ", " + rectText(destRect) + ", " + surfaceText(source) + ", " + rectText(sourceRect) +
+                          format(", 0x%X", flags);
+  if ((flags & DDBLT_COLORFILL) && effects) arguments += format(", fill 0x%X", effects->dwFillColor);
+  if (auto fault = traceCall("IDirectDrawSurface::Blt", arguments)) return *fault;
+
+  constexpr DWORD kAccepted =
+      DDBLT_ASYNC | DDBLT_COLORFILL | DDBLT_KEYSRC | DDBLT_KEYSRCOVERRIDE | DDBLT_ROP | DDBLT_WAIT | DDBLT_DONOTWAIT;
+  if (flags & ~kAccepted) return DDERR_UNSUPPORTED;
+  if ((flags & DDBLT_WAIT) && (flags & DDBLT_DONOTWAIT)) return DDERR_INVALIDPARAMS;
+  if ((flags & DDBLT_KEYSRC) && (flags & DDBLT_KEYSRCOVERRIDE)) return DDERR_INVALIDPARAMS;
+  if (effects && effects->dwSize != sizeof(DDBLTFX)) return DDERR_INVALIDPARAMS;
+  if (!effects && (flags & (DDBLT_COLORFILL | DDBLT_ROP | DDBLT_KEYSRCOVERRIDE))) return DDERR_INVALIDPARAMS;
+  if ((flags & DDBLT_ROP) && !(flags & DDBLT_COLORFILL) && effects->dwROP != SRCCOPY) return DDERR_UNSUPPORTED;
+
+  if (flags & DDBLT_COLORFILL) {
+    if (lost) return DDERR_SURFACELOST;
+    if (busy()) return DDERR_SURFACEBUSY;
+    PixelRect area;
+    if (!surfaceRect(destRect, pixels, &area)) return DDERR_INVALIDRECT;
+    fillPixels(pixels, area, effects->dwFillColor & depthMask(pixels.layout));
+    return DD_OK;
+  }
+
+  Surface *from = nullptr;
+  if (HRESULT refused = checkCopy(*this, source, &from)) return refused;
+  PixelRect to, in;
+  if (!surfaceRect(destRect, pixels, &to) || !surfaceRect(sourceRect, from->pixels, &in)) return DDERR_INVALIDRECT;
+  uint32_t key = 0;
+  const uint32_t *keyPointer = nullptr;
+  if ((flags & DDBLT_KEYSRC) && from->hasSourceKey) {
+    key = from->sourceKey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    keyPointer = &key;
+  } else if (flags & DDBLT_KEYSRCOVERRIDE) {
+    key = effects->ddckSrcColorkey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    keyPointer = &key;
+  }
+  return copyPixels(*this, to, *from, in, keyPointer);
+}
+
+HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
+  if (auto fault = traceCall("IDirectDrawSurface::BltFast",
+                             label + format(", %u, %u, ", static_cast<unsigned>(x), static_cast<unsigned>(y)) +
+                                 surfaceText(source) + ", " + rectText(sourceRect) + format(", 0x%X", trans)))
+    return *fault;
+  if (trans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT)) return DDERR_UNSUPPORTED;
+  Surface *from = nullptr;
+  if (HRESULT refused = checkCopy(*this, source, &from)) return refused;
+  PixelRect in;
+  if (!surfaceRect(sourceRect, from->pixels, &in)) return DDERR_INVALIDRECT;
+  if (x > 0x7FFFFFFF || y > 0x7FFFFFFF) return DDERR_INVALIDRECT;
+  RECT target{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + in.width(),
+              static_cast<LONG>(y) + in.height()};
+  PixelRect to;
+  if (target.right < target.left || !surfaceRect(&target, pixels, &to)) return DDERR_INVALIDRECT;
+  uint32_t key = 0;
+  const uint32_t *keyPointer = nullptr;
+  if ((trans & DDBLTFAST_SRCCOLORKEY) && from->hasSourceKey) {
+    key = from->sourceKey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    keyPointer = &key;
+  }
+  return copyPixels(*this, to, *from, in, keyPointer);
+}
+
+HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) {
+  if (auto fault =
+          traceCall("IDirectDrawSurface::Flip", label + ", " + surfaceText(targetOverride) + format(", 0x%X", flags)))
+    return *fault;
+  if (kind != SurfaceKind::Primary || !chainPartner) return DDERR_NOTFLIPPABLE;
+  Surface *back = chainPartner;
+  if (targetOverride && targetOverride != static_cast<IDirectDrawSurface *>(back)) return DDERR_INVALIDPARAMS;
+  if (lost || back->lost) return DDERR_SURFACELOST;
+  if (busy() || back->busy()) return DDERR_SURFACEBUSY;
+  if (!owner || !owner->exclusive) return DDERR_NOEXCLUSIVEMODE;
+  // The pages trade their memory; the interfaces stay where they are.
+  std::swap(memory, back->memory);
+  std::swap(pixels.bits, back->pixels.bits);
+  if (!forgotten) host().present(owner->hostWindow, pixels);
+  return DD_OK;
+}
+
+}  // namespace layer::ddraw
