@@ -10,6 +10,7 @@
 
 #define DI_OK S_OK
 #define DI_NOTATTACHED S_FALSE
+#define DI_NOEFFECT S_FALSE
 #define DI_POLLEDDEVICE ((HRESULT)0x00000002L)
 #define DIERR_OLDDIRECTINPUTVERSION MAKE_HRESULT(1, 7, 1150)
 #define DIERR_BETADIRECTINPUTVERSION MAKE_HRESULT(1, 7, 1153)
@@ -33,6 +34,15 @@
 #define DISCL_FOREGROUND 0x00000004
 #define DISCL_BACKGROUND 0x00000008
 #define DISCL_NOWINKEY 0x00000010
+
+/* data formats */
+#define DIDF_ABSAXIS 0x00000001
+#define DIDF_RELAXIS 0x00000002
+#define DIDFT_BUTTON 0x0000000C
+#define DIDFT_ANYINSTANCE 0x00FFFF00
+#define DIDFT_MAKEINSTANCE(n) ((WORD)(n) << 8)
+#define DIDFT_GETINSTANCE(n) LOWORD((n) >> 8)
+#define DIDFT_OPTIONAL 0x80000000
 
 typedef struct _DIOBJECTDATAFORMAT {
   const GUID *pguid;
@@ -80,6 +90,7 @@ typedef struct IDirectInputA *LPDIRECTINPUTA;
 extern "C" {
 extern const GUID GUID_SysKeyboard;
 extern const GUID GUID_SysMouse;
+extern const GUID GUID_Key;
 extern const DIDATAFORMAT c_dfDIKeyboard;
 HRESULT WINAPI DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA *directInput, LPUNKNOWN outer);
 }

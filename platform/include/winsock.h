@@ -32,6 +32,8 @@ typedef struct WSAData {
 #define WSAVERNOTSUPPORTED (WSABASEERR + 92)
 #define WSANOTINITIALISED (WSABASEERR + 93)
 
+#define SOCKET_ERROR (-1)
+
 extern "C" {
 int WINAPI WSAStartup(WORD versionRequested, LPWSADATA data);
 int WINAPI WSACleanup(void);
