@@ -234,8 +234,9 @@ BmpError readUncompressed(BmpContext &c, Bitmap &out) {
   const uint8_t *src = c.data + c.bitsOffset;
 
   if (c.bitCount >= 8) {
-    // Same bytes and stride as the file: one copy.
+    // Same bytes and stride as the file: one copy, and the last row's padding cleared.
     std::memcpy(out.storage.data(), src, static_cast<size_t>(need));
+    std::memset(out.storage.data() + need, 0, out.storage.size() - static_cast<size_t>(need));
     return BmpError::None;
   }
   const int bits = c.bitCount;
@@ -248,6 +249,7 @@ BmpError readUncompressed(BmpContext &c, Bitmap &out) {
     for (; x + perByte <= c.width; ++s)
       for (int k = perByte - 1; k >= 0; --k) d[x++] = static_cast<uint8_t>((*s >> (k * bits)) & mask);
     for (int k = perByte - 1; x < c.width; --k) d[x++] = static_cast<uint8_t>((*s >> (k * bits)) & mask);
+    std::memset(d + c.width, 0, static_cast<size_t>(outputStride(c, layout) - uint64_t(c.width)));
   }
   return BmpError::None;
 }
@@ -255,6 +257,7 @@ BmpError readUncompressed(BmpContext &c, Bitmap &out) {
 // RLE8 and RLE4 into X8R8G8B8, bottom row first; skipped pixels stay black.
 BmpError readRle(BmpContext &c, Bitmap &out) {
   if (BmpError e = allocate(c, out, PixelLayout{32, 0xFF0000, 0x00FF00, 0x0000FF}); e != BmpError::None) return e;
+  std::memset(out.storage.data(), 0, out.storage.size());  // what the stream skips stays black
   const bool four = c.compression == BI_RLE4;
   const uint8_t *p = c.data + c.bitsOffset;
   const uint8_t *end = c.data + c.size;

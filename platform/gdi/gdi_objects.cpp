@@ -3,8 +3,10 @@
 // against the live tables before use; stock objects live for the process.
 #include "gdi/gdi_objects.h"
 
+#include <sys/mman.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <unordered_map>
@@ -115,6 +117,35 @@ bool selectedAnywhere(const Object *object) {
 int64_t dibStride(int64_t width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
 }  // namespace
+
+// Pictures from this size on get a mapping of their own, aligned and advised
+// for huge pages; smaller ones come from the heap.
+constexpr size_t kMappedPixels = size_t(4) << 20;
+constexpr size_t kHugePage = size_t(2) << 20;
+
+void *allocatePixelMemory(size_t bytes) {
+  if (bytes < kMappedPixels) return std::malloc(bytes ? bytes : 1);
+  size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void *map = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (map == MAP_FAILED) return nullptr;
+  // Keep the aligned part and give back the rest.
+  uintptr_t start = reinterpret_cast<uintptr_t>(map);
+  uintptr_t aligned = (start + kHugePage - 1) & ~(uintptr_t(kHugePage) - 1);
+  if (aligned > start) munmap(map, aligned - start);
+  size_t tail = (start + length + kHugePage) - (aligned + length);
+  if (tail) munmap(reinterpret_cast<void *>(aligned + length), tail);
+  madvise(reinterpret_cast<void *>(aligned), length, MADV_HUGEPAGE);
+  return reinterpret_cast<void *>(aligned);
+}
+
+void freePixelMemory(void *memory, size_t bytes) {
+  if (!memory) return;
+  if (bytes < kMappedPixels) {
+    std::free(memory);
+    return;
+  }
+  munmap(memory, (bytes + kHugePage - 1) & ~(kHugePage - 1));
+}
 
 DeviceContext *toDC(HDC dc) {
   if (!dc) return nullptr;

@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/pixels.h"
@@ -23,6 +25,41 @@ struct Object {
   virtual ~Object() = default;
 };
 
+// Memory for pixels: not cleared when allocated (whoever fills a bitmap
+// writes every byte it uses), and for large pictures mapped where the system
+// can back it with huge pages, so that loading a big bitmap costs little more
+// than copying its bytes.
+void *allocatePixelMemory(size_t bytes);
+void freePixelMemory(void *memory, size_t bytes);
+
+template <class T>
+struct PixelAllocator {
+  using value_type = T;
+  PixelAllocator() = default;
+  template <class U>
+  PixelAllocator(const PixelAllocator<U> &) {}
+  T *allocate(size_t n) {
+    void *memory = allocatePixelMemory(n * sizeof(T));
+    if (!memory) throw std::bad_alloc();
+    return static_cast<T *>(memory);
+  }
+  void deallocate(T *memory, size_t n) { freePixelMemory(memory, n * sizeof(T)); }
+  template <class U>
+  void construct(U *p) noexcept {
+    ::new (static_cast<void *>(p)) U;  // default initialisation: resize() leaves the bytes as they are
+  }
+  template <class U, class... Args>
+  void construct(U *p, Args &&...args) {
+    ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+  }
+  template <class U>
+  bool operator==(const PixelAllocator<U> &) const {
+    return true;
+  }
+};
+
+using PixelStorage = std::vector<uint8_t, PixelAllocator<uint8_t>>;
+
 // A DIB section: pixels in the file's own layout (1, 4, 8 bits with a
 // palette; 16, 24, 32 packed), top row first in `pixels` whatever the file's
 // row order. Indexed bitmaps hold one index per byte (8-bit layout) with a
@@ -30,7 +67,7 @@ struct Object {
 // first for bottom-up DIBs), so `pixels.pitch` is negative for those.
 struct Bitmap : Object {
   Bitmap() : Object(ObjectType::Bitmap) {}
-  std::vector<uint8_t> storage;
+  PixelStorage storage;
   std::vector<uint32_t> palette;  // COLORREF entries for indexed layouts
   PixelBuffer pixels;             // views `storage`
   int selectedInto = 0;           // number of DCs holding it
