@@ -31,6 +31,10 @@ struct TraceState {
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<void (*)()> resets;
   bool environmentRead = false;
+  // Hot calls come in runs of one name, a string literal: its counter is
+  // kept by the name's address. Cleared whenever `counts` is.
+  const char *hotName = nullptr;
+  size_t *hotCount = nullptr;
 };
 
 TraceState &state() {
@@ -59,9 +63,12 @@ void parseEnvironmentFaults() {
     HRESULT result = static_cast<HRESULT>(std::strtoul(p, &rest, 0));
     int count = 1, skip = 0;
     while (rest && *rest) {
-      if (*rest == '*') count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else if (*rest == '@') skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else break;
+      if (*rest == '*')
+        count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else if (*rest == '@')
+        skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else
+        break;
     }
     s.faults[name] = Fault{result, count, skip};
   }
@@ -94,8 +101,10 @@ std::optional<HRESULT> traceCall(const char *name, const std::string &arguments)
   parseEnvironmentFaults();
   TraceState &s = state();
   auto it = s.counts.find(std::string_view(name));
-  if (it == s.counts.end()) s.counts.emplace(name, 1);
-  else ++it->second;
+  if (it == s.counts.end())
+    s.counts.emplace(name, 1);
+  else
+    ++it->second;
   store(name, arguments);
   return takeFault(name);
 }
@@ -103,9 +112,15 @@ std::optional<HRESULT> traceCall(const char *name, const std::string &arguments)
 std::optional<HRESULT> traceHotCall(const char *name) {
   parseEnvironmentFaults();
   TraceState &s = state();
-  auto it = s.counts.find(std::string_view(name));
-  if (it == s.counts.end()) s.counts.emplace(name, 1);
-  else ++it->second;
+  if (name == s.hotName) {
+    ++*s.hotCount;
+  } else {
+    auto it = s.counts.find(std::string_view(name));
+    if (it == s.counts.end()) it = s.counts.emplace(name, 0).first;
+    ++it->second;
+    s.hotName = name;
+    s.hotCount = &it->second;
+  }
   return takeFault(name);
 }
 
@@ -123,7 +138,8 @@ void registerReset(void (*resetFunction)()) {
 
 void recordDebugOutput(const char *text) {
   TraceState &s = state();
-  if (s.debugOutput.size() >= kRecordLimit) s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
+  if (s.debugOutput.size() >= kRecordLimit)
+    s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
   s.debugOutput.emplace_back(text ? text : "");
 }
 
@@ -154,6 +170,7 @@ void reset() {
   for (auto f : s.resets) f();
   s.calls.clear();
   s.counts.clear();
+  s.hotName = nullptr;
   s.faults.clear();
   s.debugOutput.clear();
   s.messageBoxes.clear();
@@ -164,6 +181,7 @@ const std::vector<Call> &calls() { return state().calls; }
 void clearCalls() {
   state().calls.clear();
   state().counts.clear();
+  state().hotName = nullptr;
 }
 
 std::vector<std::string> callTexts(const std::vector<std::string> &prefixes) {

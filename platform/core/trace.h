@@ -19,7 +19,8 @@ namespace layer {
 std::optional<HRESULT> traceCall(const char *name, const std::string &arguments = {});
 
 // For calls made thousands of times a frame (SetPixel, GetPixel): counted,
-// and faults honoured, but not stored one by one.
+// and faults honoured, but not stored one by one. The name must be a string
+// literal: its address finds the counter.
 std::optional<HRESULT> traceHotCall(const char *name);
 
 // Records without consulting faults.
