@@ -1,0 +1,115 @@
+// The cost of one viewer frame without its picture on the headless host:
+// the clear, the four frame lines, the zoom line and both help lines, and
+// the flip, against a memset plus a memcpy of one 640x480x24 frame in the
+// same run. Prints the ratio at the end.
+#include <windows.h>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "host/headless/headless_host.h"
+#include "layer_test.h"
+#include "screen/screen.h"
+
+namespace {
+
+constexpr size_t kFrameBytes = 640 * 480 * 3;
+
+const char kHelp1[] =
+    "| Esc to EXIT | + to ZOOM_IN | - to ZOOM_OUT | w to restore graphic | q to grayscale | b to brighten |";
+const char kHelp2[] =
+    "| d to darken | e to add red | r to add green | t to add blue | y to minus red | u to minus green | i to minus "
+    "blue |";
+
+Screen *screen = nullptr;
+
+LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ACTIVATEAPP) {
+    if (screen) screen->active = static_cast<int32_t>(wParam);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void drawFrame(Screen &s) {
+  s.clearBackBuffer();
+  s.lineDrawer.drawHorizontal(21, 619, 16, 255);
+  s.lineDrawer.drawVertical(16, 464, 619, 255);
+  s.lineDrawer.drawHorizontal(21, 619, 464, 255);
+  s.lineDrawer.drawVertical(16, 464, 21, 255);
+  s.textWriter.printf(0, 0, " ZOOM: %i %%", 100);
+  s.textWriter.printf(0, 435, kHelp1);
+  s.textWriter.printf(0, 455, kHelp2);
+  s.flip();
+}
+
+void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) {
+  std::vector<unsigned char> frame(kFrameBytes), copy(kFrameBytes);
+  for (auto _ : state) {
+    std::memset(frame.data(), 0, frame.size());
+    benchmark::ClobberMemory();
+    std::memcpy(copy.data(), frame.data(), frame.size());
+    benchmark::DoNotOptimize(copy.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_Floor_MemsetMemcpyFrame);
+
+void BM_Frame(benchmark::State &state) {
+  layer::reset();
+  layer::headless::keepFrames(1);
+  screen = new Screen;
+  if (!screen->create("Corvane", 640, 480, 2, windowProc, GetModuleHandleA(nullptr), nullptr, nullptr)) {
+    state.SkipWithError("the screen did not come up");
+  } else {
+    drawFrame(*screen);  // glyphs rendered once, as after the first frame of a run
+    for (auto _ : state) drawFrame(*screen);
+    layer::clearCalls();
+  }
+  delete screen;
+  screen = nullptr;
+  layer::reset();
+}
+BENCHMARK(BM_Frame);
+
+// Keeps each benchmark's time per iteration (the median when repeated) and
+// prints the frame's ratio to the floor, in real and in CPU time.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run> &runs) override {
+    for (const Run &run : runs) {
+      if (run.error_occurred) continue;
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+      std::string name = run.benchmark_name();
+      Times *times = name.rfind("BM_Floor", 0) == 0 ? &floor_ : name.rfind("BM_Frame", 0) == 0 ? &frame_ : nullptr;
+      if (times) *times = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    if (floor_.real > 0 && frame_.real > 0)
+      std::printf("frame / (memset + memcpy of a 640x480x24 frame): %.2fx real, %.2fx CPU (target: within 5x)\n",
+                  frame_.real / floor_.real, frame_.cpu / floor_.cpu);
+  }
+
+ private:
+  struct Times {
+    double real = 0, cpu = 0;
+  };
+  Times floor_, frame_;
+};
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
