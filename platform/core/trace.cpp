@@ -63,12 +63,9 @@ void parseEnvironmentFaults() {
     HRESULT result = static_cast<HRESULT>(std::strtoul(p, &rest, 0));
     int count = 1, skip = 0;
     while (rest && *rest) {
-      if (*rest == '*')
-        count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else if (*rest == '@')
-        skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else
-        break;
+      if (*rest == '*') count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else if (*rest == '@') skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else break;
     }
     s.faults[name] = Fault{result, count, skip};
   }
@@ -101,10 +98,8 @@ std::optional<HRESULT> traceCall(const char *name, const std::string &arguments)
   parseEnvironmentFaults();
   TraceState &s = state();
   auto it = s.counts.find(std::string_view(name));
-  if (it == s.counts.end())
-    s.counts.emplace(name, 1);
-  else
-    ++it->second;
+  if (it == s.counts.end()) s.counts.emplace(name, 1);
+  else ++it->second;
   store(name, arguments);
   return takeFault(name);
 }
@@ -138,8 +133,7 @@ void registerReset(void (*resetFunction)()) {
 
 void recordDebugOutput(const char *text) {
   TraceState &s = state();
-  if (s.debugOutput.size() >= kRecordLimit)
-    s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
+  if (s.debugOutput.size() >= kRecordLimit) s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
   s.debugOutput.emplace_back(text ? text : "");
 }
 
