@@ -537,28 +537,6 @@ TEST_F(SdlWindowTest, AStartUpFailureShowsItsBoxUntilItIsDismissed) {
   EXPECT_NE(viewerOutput().find("Error: Error Setting Display Mode"), std::string::npos) << viewerOutput();
 }
 
-TEST_F(SdlWindowTest, ARefusedSocketLibraryShowsItsBoxesAndEndsTheViewer) {
-  startScreen(640, 480);
-  startViewer({{"CORVANE_WSA_REFUSE", "10091"}});
-  int dismissed = 0;
-  const auto end = Clock::now() + std::chrono::seconds(60);
-  while (viewer_.running() && Clock::now() < end) {
-    std::string info;
-    const std::string box = findBox(x(), "Aborting", &info);
-    if (box.empty()) {
-      pause(0.1);
-      continue;
-    }
-    capture({"xdotool", "key", "--window", box, "Return"}, x(), nullptr);
-    ++dismissed;
-    // Wait for that box to go before looking for the next one.
-    for (int i = 0; i < 100 && findBox(x(), "Aborting", &info) == box; ++i) pause(0.05);
-  }
-  EXPECT_GE(dismissed, 1);
-  EXPECT_EQ(viewer_.wait(15), 0) << viewerOutput();
-  EXPECT_NE(viewerOutput().find("Aborting: Error Couldnt Init Winsock!"), std::string::npos) << viewerOutput();
-}
-
 // Figures for the record, and the pacing they show: start-up time, the
 // frames between a key and the frame that shows it, frames per second,
 // CPU while active and while inactive. Returns the host's own summary.
