@@ -4,82 +4,13 @@
 // processor has it.
 #include "graphics/pixel_walk.h"
 
-#include <cstring>
+#include "graphics/channel_maps.h"
+#include "graphics/cpu_features.h"
+#include "graphics/pixel_layouts.h"
 
 namespace {
 
-// A 5- or 6-bit field widened to 0..255 sets its three low bits, but 0 stays 0.
-inline int32_t expand(int32_t value) { return value != 0 ? value | 7 : 0; }
-
-inline uint32_t load16(const uint8_t *p) {
-  uint16_t word;
-  std::memcpy(&word, p, sizeof(word));
-  return word;
-}
-inline void store16(uint8_t *p, uint32_t value) {
-  uint16_t word = static_cast<uint16_t>(value);
-  std::memcpy(p, &word, sizeof(word));
-}
-inline uint32_t load32(const uint8_t *p) {
-  uint32_t word;
-  std::memcpy(&word, p, sizeof(word));
-  return word;
-}
-inline void store32(uint8_t *p, uint32_t value) { std::memcpy(p, &value, sizeof(value)); }
-
-// Each layout unpacks a pixel into channels (plus bits it must keep) and
-// packs channels back.
-
-// The two 16-bit layouts differ only in where red and green sit and in how
-// many bits green has: 5-5-5 is <7, 2, 0xF8>, 5-6-5 is <8, 3, 0xFC>. Bit 15
-// of 5-5-5 is not kept, and green is packed from five bits in both, so the
-// lowest green bit of 5-6-5 is written as 0.
-template <int RedShift, int GreenShift, uint32_t GreenMask>
-struct WordLayout {
-  static constexpr int bytes = 2;
-  static uint32_t unpack(const uint8_t *p, int32_t &red, int32_t &green, int32_t &blue) {
-    uint32_t word = load16(p);
-    red = expand((word >> RedShift) & 0xF8);
-    green = expand((word >> GreenShift) & GreenMask);
-    blue = expand((word & 0x1F) << 3);
-    return 0;
-  }
-  static void pack(uint8_t *p, uint32_t, int32_t red, int32_t green, int32_t blue) {
-    store16(p, ((red & 0xF8) << RedShift) | ((green & 0xF8) << GreenShift) | (blue >> 3));
-  }
-};
-using Layout555 = WordLayout<7, 2, 0xF8>;
-using Layout565 = WordLayout<8, 3, 0xFC>;
-
-struct Layout24 {
-  static constexpr int bytes = 3;
-  static uint32_t unpack(const uint8_t *p, int32_t &red, int32_t &green, int32_t &blue) {
-    red = p[0];
-    green = p[1];
-    blue = p[2];
-    return 0;
-  }
-  static void pack(uint8_t *p, uint32_t, int32_t red, int32_t green, int32_t blue) {
-    p[0] = static_cast<uint8_t>(red);
-    p[1] = static_cast<uint8_t>(green);
-    p[2] = static_cast<uint8_t>(blue);
-  }
-};
-
-struct Layout32 {
-  static constexpr int bytes = 4;
-  static uint32_t unpack(const uint8_t *p, int32_t &red, int32_t &green, int32_t &blue) {
-    uint32_t word = load32(p);
-    red = (word >> 16) & 0xFF;
-    green = (word >> 8) & 0xFF;
-    blue = word & 0xFF;
-    return word & 0xFF000000u;  // the top byte goes back unchanged
-  }
-  static void pack(uint8_t *p, uint32_t top, int32_t red, int32_t green, int32_t blue) {
-    store32(p, top | (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) |
-                   static_cast<uint32_t>(blue));
-  }
-};
+using namespace pixelLayouts;
 
 struct Amounts {
   float red, green, blue;
@@ -88,18 +19,24 @@ struct Amounts {
 // Stands for every code outside the five operations.
 constexpr ColorOp kUnknownOp = static_cast<ColorOp>(-1);
 
+// One row; everything it reads comes by value, so that the stores into the
+// row (bytes, which may alias anything) cannot change the loop's bounds.
+template <class L, ColorOp Op>
+[[gnu::always_inline]] inline void transformRow(uint8_t *row, int32_t width, Amounts amounts) {
+  for (int32_t x = 0; x < width; ++x) {
+    uint8_t *p = row + static_cast<ptrdiff_t>(x) * L::bytes;
+    int32_t red, green, blue;
+    uint32_t kept = L::unpack(p, red, green, blue);
+    Graphic::transformPixel(Op, red, green, blue, amounts.red, amounts.green, amounts.blue);
+    L::pack(p, kept, red, green, blue);
+  }
+}
+
 template <class L, ColorOp Op>
 [[gnu::always_inline]] inline void transformRows(const PixelRows &rows, ptrdiff_t step, Amounts amounts) {
   uint8_t *row = rows.first;
-  for (int32_t y = 0; y < rows.height; ++y, row += step) {
-    for (int32_t x = 0; x < rows.width; ++x) {
-      uint8_t *p = row + static_cast<ptrdiff_t>(x) * L::bytes;
-      int32_t red, green, blue;
-      uint32_t kept = L::unpack(p, red, green, blue);
-      Graphic::transformPixel(Op, red, green, blue, amounts.red, amounts.green, amounts.blue);
-      L::pack(p, kept, red, green, blue);
-    }
-  }
+  const int32_t width = rows.width, height = rows.height;
+  for (int32_t y = 0; y < height; ++y, row += step) transformRow<L, Op>(row, width, amounts);
 }
 
 // The colour-key walk is rare (nothing in the viewer turns the key on), so
@@ -116,7 +53,7 @@ void transformKeyedRows(const PixelRows &rows, ptrdiff_t step, ColorOp op, Amoun
           (static_cast<uint32_t>(blue) << 16) | (static_cast<uint32_t>(green) << 8) | static_cast<uint32_t>(red);
       if (color == key) continue;
       Graphic::transformPixel(op, red, green, blue, amounts.red, amounts.green, amounts.blue);
-      L::pack(p, kept, red, green, blue);
+      L::pack(p, kept, clampChannel(red), clampChannel(green), clampChannel(blue));
     }
   }
 }
@@ -128,26 +65,17 @@ void transformPlain(const PixelRows &rows, ptrdiff_t step, Amounts amounts) {
   transformRows<L, Op>(rows, step, amounts);
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
-#define CORVANE_HAVE_AVX2_WALK 1
+#ifdef CORVANE_X86_AVX2
 template <class L, ColorOp Op>
 [[gnu::target("avx2")]] void transformAvx2(const PixelRows &rows, ptrdiff_t step, Amounts amounts) {
   transformRows<L, Op>(rows, step, amounts);
-}
-
-bool processorHasAvx2() {
-  static const bool hasAvx2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return hasAvx2;
 }
 #endif
 
 template <class L, ColorOp Op>
 RowsFunction pickRows() {
-#ifdef CORVANE_HAVE_AVX2_WALK
-  if (processorHasAvx2()) return transformAvx2<L, Op>;
+#ifdef CORVANE_X86_AVX2
+  if (useAvx2()) return transformAvx2<L, Op>;
 #endif
   return transformPlain<L, Op>;
 }
@@ -178,6 +106,16 @@ void walkLayout(const PixelRows &rows, ptrdiff_t step, ColorOp op, Amounts amoun
   pickRowsForOp<L>(op)(rows, step, amounts);
 }
 
+// Which operations go by channel maps: in the 16-bit layouts every one that
+// can (a field has few values, and the maps spare unpacking and packing), in
+// the byte layouts those whose double-precision arithmetic costs more than a
+// lookup.
+bool byChannelMaps(PixelFormat format, ColorOp op) {
+  if (!channelsIndependent(op)) return false;
+  if (format == PixelFormat::Rgb555 || format == PixelFormat::Rgb565) return true;
+  return op == ColorOp::Brighten || op == ColorOp::Darken || op == ColorOp::AddColor;
+}
+
 }  // namespace
 
 ptrdiff_t rowStep(PixelFormat format, int32_t pitch, int32_t width) {
@@ -199,6 +137,12 @@ void walkPixels(PixelFormat format, const PixelRows &rows, ColorOp op, float red
                 float blueAmount, ColorKey key) {
   if (rows.first == nullptr || rows.width <= 0 || rows.height <= 0) return;
   ptrdiff_t step = rowStep(format, rows.pitch, rows.width);
+  if (!key.enabled && byChannelMaps(format, op)) {
+    ChannelMaps maps;
+    buildChannelMaps(op, redAmount, greenAmount, blueAmount, maps);
+    mapPixels(format, rows, step, maps);
+    return;
+  }
   Amounts amounts{redAmount, greenAmount, blueAmount};
   switch (format) {
     case PixelFormat::Rgb555:

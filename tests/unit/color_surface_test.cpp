@@ -7,7 +7,9 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 
+#include "graphics/cpu_features.h"
 #include "graphics/graphic.h"
 #include "support/graphic_fixture.h"
 
@@ -123,10 +125,23 @@ uint32_t startPixel(int format, int x, int y) {
   return uint32_t((x ^ 0xA5) + y) % 256 << 24 | r << 16 | g << 8 | b;
 }
 
-class ColorSurface : public GraphicTest, public ::testing::WithParamInterface<int> {};
+// Each layout with the AVX2 loops (where the processor has them) and with
+// the portable ones.
+class ColorSurface : public GraphicTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {
+ protected:
+  void SetUp() override {
+    GraphicTest::SetUp();
+    avx2LoopsAllowed() = std::get<1>(GetParam());
+  }
+  void TearDown() override {
+    avx2LoopsAllowed() = true;
+    GraphicTest::TearDown();
+  }
+  static int layout() { return std::get<0>(GetParam()); }
+};
 
 TEST_P(ColorSurface, EveryPixelMatchesTheModel) {
-  const int format = GetParam();
+  const int format = layout();
   const int width = 256, height = format <= 16 ? 256 : 6;
   for (const Operation &op : operations()) {
     restart(format);
@@ -151,7 +166,7 @@ TEST_P(ColorSurface, EveryPixelMatchesTheModel) {
 // Rows that are not a whole number of vectors long, at every width up to a
 // few vectors, agree with the model too and leave the padding alone.
 TEST_P(ColorSurface, EveryWidthAndTailAgrees) {
-  const int format = GetParam();
+  const int format = layout();
   for (const Operation &op : {operations()[2], operations()[4], operations()[1], operations()[0]}) {
     for (int width = 1; width <= 70; width += (width < 40 ? 1 : 7)) {
       restart(format);
@@ -177,9 +192,11 @@ TEST_P(ColorSurface, EveryWidthAndTailAgrees) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, ColorSurface, ::testing::Values(15, 16, 24, 32),
-                         [](const ::testing::TestParamInfo<int> &info) {
-                           return "Layout" + std::to_string(info.param);
+INSTANTIATE_TEST_SUITE_P(Layouts, ColorSurface,
+                         ::testing::Combine(::testing::Values(15, 16, 24, 32), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<int, bool>> &info) {
+                           return "Layout" + std::to_string(std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) ? "Vector" : "Portable");
                          });
 
 }  // namespace

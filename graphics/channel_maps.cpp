@@ -1,0 +1,319 @@
+// Applying channel maps: one table lookup per channel, by byte in the 24-
+// and 32-bit layouts and by field in the 16-bit ones. With AVX2 the lookups
+// run 32 bytes at a time through byte shuffles.
+#include "graphics/channel_maps.h"
+
+#include <cstring>
+
+#include "graphics/cpu_features.h"
+#include "graphics/pixel_layouts.h"
+
+namespace {
+
+using namespace pixelLayouts;
+
+// ---- the 16-bit layouts: one table per field ----
+
+// For each value of a field, the packed bits of its mapped channel.
+struct FieldTables {
+  uint16_t red[32];
+  uint16_t green[64];
+  uint16_t blue[32];
+};
+
+// Built through the layout's own unpacking and packing: a word holding only
+// the one field is unpacked, its channel mapped and packed alone. The
+// packing of a pixel is the OR of its channels' packings.
+template <class L>
+void buildFieldTables(const ChannelMaps &maps, FieldTables &tables) {
+  uint8_t word[2];
+  int32_t red, green, blue;
+  for (uint32_t field = 0; field < 32; ++field) {
+    store16(word, field << L::redField);
+    L::unpack(word, red, green, blue);
+    L::pack(word, 0, maps.red[red], 0, 0);
+    tables.red[field] = static_cast<uint16_t>(load16(word));
+    store16(word, field);
+    L::unpack(word, red, green, blue);
+    L::pack(word, 0, 0, 0, maps.blue[blue]);
+    tables.blue[field] = static_cast<uint16_t>(load16(word));
+  }
+  for (uint32_t field = 0; field < (1u << L::greenBits); ++field) {
+    store16(word, field << L::greenField);
+    L::unpack(word, red, green, blue);
+    L::pack(word, 0, 0, maps.green[green], 0);
+    tables.green[field] = static_cast<uint16_t>(load16(word));
+  }
+}
+
+template <class L>
+inline void mapWords(uint8_t *p, int32_t count, const FieldTables &tables) {
+  constexpr uint32_t greenMask = (1u << L::greenBits) - 1;
+  for (int32_t x = 0; x < count; ++x, p += 2) {
+    uint32_t word = load16(p);
+    store16(p, tables.red[(word >> L::redField) & 31] | tables.green[(word >> L::greenField) & greenMask] |
+                   tables.blue[word & 31]);
+  }
+}
+
+template <class L>
+void mapWordRows(const PixelRows &rows, ptrdiff_t step, const FieldTables &tables) {
+  uint8_t *row = rows.first;
+  for (int32_t y = 0; y < rows.height; ++y, row += step) mapWords<L>(row, rows.width, tables);
+}
+
+// ---- the byte layouts: one table per byte position ----
+
+// The map for each byte of a pixel; null for a byte that is kept.
+struct BytePositions {
+  int period;  // bytes per pixel
+  const uint8_t *map[4];
+};
+
+bool isIdentity(const uint8_t *map) {
+  for (int i = 0; i < 256; ++i)
+    if (map[i] != i) return false;
+  return true;
+}
+
+// Positions whose map changes nothing are kept as they are, and positions
+// with equal maps share one, so that each distinct map is applied once.
+BytePositions positionsFor(PixelFormat format, const ChannelMaps &maps) {
+  BytePositions positions = format == PixelFormat::Rgb24
+                                ? BytePositions{3, {maps.red, maps.green, maps.blue, nullptr}}
+                                : BytePositions{4, {maps.blue, maps.green, maps.red, nullptr}};  // top byte kept
+  for (int position = 0; position < positions.period; ++position) {
+    const uint8_t *&map = positions.map[position];
+    if (map == nullptr) continue;
+    if (isIdentity(map)) {
+      map = nullptr;
+      continue;
+    }
+    for (int earlier = 0; earlier < position; ++earlier)
+      if (positions.map[earlier] && std::memcmp(positions.map[earlier], map, 256) == 0) map = positions.map[earlier];
+  }
+  return positions;
+}
+
+template <int Period>
+inline void mapBytes(uint8_t *p, ptrdiff_t pixels, const BytePositions &positions) {
+  for (ptrdiff_t x = 0; x < pixels; ++x, p += Period)
+    for (int position = 0; position < Period; ++position)
+      if (const uint8_t *map = positions.map[position]) p[position] = map[p[position]];
+}
+
+template <int Period>
+void mapByteRows(const PixelRows &rows, ptrdiff_t step, const BytePositions &positions) {
+  uint8_t *row = rows.first;
+  for (int32_t y = 0; y < rows.height; ++y, row += step) mapBytes<Period>(row, rows.width, positions);
+}
+
+#ifdef CORVANE_X86_AVX2
+
+typedef char Bytes32 __attribute__((vector_size(32)));
+typedef uint16_t Words16 __attribute__((vector_size(32)));
+
+[[gnu::target("avx2"), gnu::always_inline]] inline Bytes32 broadcast(char value) {
+  Bytes32 v;
+  for (int i = 0; i < 32; ++i) v[i] = value;
+  return v;
+}
+
+// A table of 16 × Chunks entries for lookups by byte shuffle. A shuffle
+// looks up the low four bits of each index byte in 16 bytes and gives 0
+// where the index has bit 7 set. An index x = 16H + l is looked up as the
+// XOR over h of shuffle(chunk[h], x - 16h): for h <= H the shifted index
+// is 16(H - h) + l, below 128 as long as H < 8, and adds chunk[h][l]; for
+// h > H it wraps past 128 and adds nothing. So chunk[H] holds the entries
+// H·16... XORed with every chunk below it. Indexes with bit 7 set give 0.
+template <int Chunks>
+struct ShuffleTable {
+  static_assert(Chunks >= 1 && Chunks <= 8);
+  Bytes32 chunk[Chunks];
+
+  template <class Entry>
+  void prepare(Entry entry) {
+    uint8_t below[16] = {};
+    for (int h = 0; h < Chunks; ++h)
+      for (int l = 0; l < 16; ++l) {
+        uint8_t value = static_cast<uint8_t>(entry(16 * h + l) ^ below[l]);
+        below[l] ^= value;
+        chunk[h][l] = chunk[h][l + 16] = static_cast<char>(value);
+      }
+  }
+
+  [[gnu::target("avx2"), gnu::always_inline]] inline Bytes32 lookup(Bytes32 index) const {
+    Bytes32 result = __builtin_ia32_pshufb256(chunk[0], index);
+    for (int h = 1; h < Chunks; ++h) {
+      index -= 16;
+      result ^= __builtin_ia32_pshufb256(chunk[h], index);
+    }
+    return result;
+  }
+};
+
+// All 256 entries: the low and the high half looked up apart, the index's
+// own bit 7 choosing between them.
+struct ByteTable {
+  ShuffleTable<8> low, high;
+
+  void prepare(const uint8_t *map) {
+    low.prepare([map](int i) { return map[i]; });
+    high.prepare([map](int i) { return map[128 + i]; });
+  }
+
+  [[gnu::target("avx2"), gnu::always_inline]] inline Bytes32 lookup(Bytes32 index) const {
+    return __builtin_ia32_pblendvb256(low.lookup(index), high.lookup(index ^ broadcast(char(0x80))), index);
+  }
+};
+
+template <class L>
+[[gnu::target("avx2")]] void mapWordRowsAvx2(const PixelRows &rows, ptrdiff_t step, const FieldTables &tables) {
+  ShuffleTable<2> red, blue;
+  ShuffleTable<(1 << L::greenBits) / 16> green;
+  // Red is looked up in the word's high byte, blue and green in its low one.
+  red.prepare([&](int field) { return tables.red[field] >> 8; });
+  blue.prepare([&](int field) { return tables.blue[field]; });
+  green.prepare([&](int field) { return tables.green[field] >> L::greenPacked; });
+  constexpr uint16_t greenMask = (1u << L::greenBits) - 1;
+
+  uint8_t *row = rows.first;
+  for (int32_t y = 0; y < rows.height; ++y, row += step) {
+    uint8_t *p = row;
+    int32_t x = 0;
+    for (; x + 16 <= rows.width; x += 16, p += 32) {
+      Words16 word;
+      __builtin_memcpy(&word, p, sizeof(word));
+      // The other byte of each index has bit 7 set, so its lookup gives 0.
+      Words16 blueIndex = (word & 0x1F) | 0xFF00;
+      Words16 redIndex = ((word >> (L::redField - 8)) & 0x1F00) | 0x00FF;
+      Words16 greenIndex = ((word >> L::greenField) & greenMask) | 0xFF00;
+      Words16 mapped =
+          reinterpret_cast<Words16>(blue.lookup(reinterpret_cast<Bytes32>(blueIndex))) |
+          reinterpret_cast<Words16>(red.lookup(reinterpret_cast<Bytes32>(redIndex))) |
+          (reinterpret_cast<Words16>(green.lookup(reinterpret_cast<Bytes32>(greenIndex))) << L::greenPacked);
+      __builtin_memcpy(p, &mapped, sizeof(mapped));
+    }
+    mapWords<L>(p, rows.width - x, tables);
+  }
+}
+
+// One lookup pass per distinct map: each byte takes the looked-up value of
+// the pass that owns its position, or stays.
+struct BytePass {
+  ByteTable table;
+  Bytes32 lanes[3];  // 0xFF where the pass applies, for blocks starting at each phase of the pixel
+  bool everyLane;
+};
+
+// The rows with a fixed number of passes, so that each block's lookups
+// unroll into one stretch of shuffles.
+template <int Period, int Passes>
+[[gnu::target("avx2")]] void mapByteRowsWithPasses(const PixelRows &rows, ptrdiff_t step,
+                                                   const BytePositions &positions, const BytePass *passes) {
+  // Each block of 32 bytes starts this many bytes further into a pixel.
+  constexpr int phaseStep = 32 % Period;
+  const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(rows.width) * Period;
+  uint8_t *row = rows.first;
+  for (int32_t y = 0; y < rows.height; ++y, row += step) {
+    uint8_t *p = row;
+    ptrdiff_t i = 0;
+    int phase = 0;
+    for (; i + 32 <= rowBytes; i += 32, p += 32) {
+      Bytes32 bytes;
+      __builtin_memcpy(&bytes, p, sizeof(bytes));
+      Bytes32 mapped = bytes;
+      for (int k = 0; k < Passes; ++k) {
+        Bytes32 looked = passes[k].table.lookup(bytes);
+        mapped = passes[k].everyLane ? looked : __builtin_ia32_pblendvb256(mapped, looked, passes[k].lanes[phase]);
+      }
+      __builtin_memcpy(p, &mapped, sizeof(mapped));
+      phase += phaseStep;
+      if (phase >= Period) phase -= Period;
+    }
+    // The rest of the row: finish the pixel the last block ended in, then whole pixels.
+    for (int position = phase; position > 0 && position < Period; ++position, ++i, ++p)
+      if (const uint8_t *map = positions.map[position]) *p = map[*p];
+    mapBytes<Period>(p, (rowBytes - i) / Period, positions);
+  }
+}
+
+template <int Period>
+[[gnu::target("avx2")]] void mapByteRowsAvx2(const PixelRows &rows, ptrdiff_t step, const BytePositions &positions) {
+  BytePass passes[3];
+  int passCount = 0;
+  for (int position = 0; position < Period; ++position) {
+    const uint8_t *map = positions.map[position];
+    bool seen = map == nullptr;
+    for (int earlier = 0; earlier < position && !seen; ++earlier) seen = positions.map[earlier] == map;
+    if (seen) continue;
+    BytePass &pass = passes[passCount++];
+    pass.table.prepare(map);
+    pass.everyLane = true;
+    for (int phase = 0; phase < 3; ++phase)
+      for (int i = 0; i < 32; ++i) {
+        bool owned = positions.map[(phase + i) % Period] == map;
+        pass.lanes[phase][i] = owned ? char(0xFF) : 0;
+        pass.everyLane = pass.everyLane && owned;
+      }
+  }
+  switch (passCount) {
+    case 1:
+      return mapByteRowsWithPasses<Period, 1>(rows, step, positions, passes);
+    case 2:
+      return mapByteRowsWithPasses<Period, 2>(rows, step, positions, passes);
+    case 3:
+      return mapByteRowsWithPasses<Period, 3>(rows, step, positions, passes);
+  }
+}
+
+#endif  // CORVANE_X86_AVX2
+
+template <class L>
+void mapWordLayout(const PixelRows &rows, ptrdiff_t step, const ChannelMaps &maps) {
+  FieldTables tables;
+  buildFieldTables<L>(maps, tables);
+#ifdef CORVANE_X86_AVX2
+  if (useAvx2()) return mapWordRowsAvx2<L>(rows, step, tables);
+#endif
+  mapWordRows<L>(rows, step, tables);
+}
+
+template <int Period>
+void mapByteLayout(const PixelRows &rows, ptrdiff_t step, const BytePositions &positions) {
+#ifdef CORVANE_X86_AVX2
+  if (useAvx2()) return mapByteRowsAvx2<Period>(rows, step, positions);
+#endif
+  mapByteRows<Period>(rows, step, positions);
+}
+
+}  // namespace
+
+bool channelsIndependent(ColorOp op) { return op != ColorOp::Grayscale; }
+
+void buildChannelMaps(ColorOp op, float redAmount, float greenAmount, float blueAmount, ChannelMaps &maps) {
+  for (int32_t value = 0; value < 256; ++value) {
+    int32_t red = value, green = value, blue = value;
+    Graphic::transformPixel(op, red, green, blue, redAmount, greenAmount, blueAmount);
+    maps.red[value] = static_cast<uint8_t>(clampChannel(red));
+    maps.green[value] = static_cast<uint8_t>(clampChannel(green));
+    maps.blue[value] = static_cast<uint8_t>(clampChannel(blue));
+  }
+}
+
+void mapPixels(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const ChannelMaps &maps) {
+  switch (format) {
+    case PixelFormat::Rgb555:
+      return mapWordLayout<Layout555>(rows, step, maps);
+    case PixelFormat::Rgb565:
+      return mapWordLayout<Layout565>(rows, step, maps);
+    case PixelFormat::Rgb24:
+    case PixelFormat::Rgb32: {
+      BytePositions positions = positionsFor(format, maps);
+      if (format == PixelFormat::Rgb24) return mapByteLayout<3>(rows, step, positions);
+      return mapByteLayout<4>(rows, step, positions);
+    }
+    case PixelFormat::Unsupported:
+      break;
+  }
+}
