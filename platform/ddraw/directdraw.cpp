@@ -28,9 +28,10 @@ void resetDirectDraw() {
   for (Surface *surface : s.surfaces) {
     surface->forgotten = true;
     surface->orphan();
-    // Nothing may reach a forgotten surface's pixels any more unless a lock
-    // or a DC still points at them.
-    if (!surface->busy()) {
+    surface->dc = nullptr;  // GDI's own reset takes its DCs
+    // Nothing reaches a forgotten surface's pixels any more, unless a lock
+    // still points at them.
+    if (!surface->locked) {
       surface->memory.reset();
       surface->pixels.bits = nullptr;
     }
@@ -302,14 +303,14 @@ HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE) {
 
 HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE *out, IUnknown *outer) {
   std::string arguments = label;
-  if (desc) {
+  if (desc && desc->dwSize == sizeof(DDSURFACEDESC)) {  // a record of another size is not read at all
     arguments += format(", flags 0x%X, caps 0x%X", desc->dwFlags, desc->ddsCaps.dwCaps);
     if (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))
       arguments += format(", %ux%u", static_cast<unsigned>(desc->dwWidth), static_cast<unsigned>(desc->dwHeight));
     if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)
       arguments += format(", backbuffers %u", static_cast<unsigned>(desc->dwBackBufferCount));
   } else {
-    arguments += ", null";
+    arguments += desc ? format(", size %u", static_cast<unsigned>(desc->dwSize)) : std::string(", null");
   }
   if (auto fault = traceCall("IDirectDraw::CreateSurface", arguments)) return *fault;
   if (!out) return DDERR_INVALIDPARAMS;
@@ -355,7 +356,7 @@ HRESULT DirectDrawObject::createPrimary(const DDSURFACEDESC &desc, Surface **out
   const int64_t bytes = pitch * mode.height;
   SurfaceMemory front = allocatePixels(bytes);
   SurfaceMemory back = flip ? allocatePixels(bytes) : nullptr;
-  if (!front || (flip && !back)) return DDERR_OUTOFVIDEOMEMORY;
+  if (!front || (flip && !back)) return DDERR_OUTOFMEMORY;
 
   const DWORD placement = DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
   const DWORD frontCaps = caps | DDSCAPS_VISIBLE | placement | (flip ? DDSCAPS_FRONTBUFFER : 0);

@@ -322,7 +322,8 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) {
   std::string arguments = label + ", " + rectText(destRect) + ", " + surfaceText(source) + ", " + rectText(sourceRect) +
                           format(", 0x%X", flags);
-  if ((flags & DDBLT_COLORFILL) && effects) arguments += format(", fill 0x%X", effects->dwFillColor);
+  if ((flags & DDBLT_COLORFILL) && effects && effects->dwSize == sizeof(DDBLTFX))
+    arguments += format(", fill 0x%X", effects->dwFillColor);
   if (auto fault = traceCall("IDirectDrawSurface::Blt", arguments)) return *fault;
 
   constexpr DWORD kAccepted =
