@@ -119,13 +119,14 @@ typedef uint16_t Words16 __attribute__((vector_size(32)));
   return v;
 }
 
-// A table of 16 × Chunks entries for lookups by byte shuffle. A shuffle
-// looks up the low four bits of each index byte in 16 bytes and gives 0
-// where the index has bit 7 set. An index x = 16H + l is looked up as the
-// XOR over h of shuffle(chunk[h], x - 16h): for h <= H the shifted index
-// is 16(H - h) + l, below 128 as long as H < 8, and adds chunk[h][l]; for
-// h > H it wraps past 128 and adds nothing. So chunk[H] holds the entries
-// H·16... XORed with every chunk below it. Indexes with bit 7 set give 0.
+// A table of 16 × Chunks entries (at most 128) for lookups by byte shuffle.
+// A shuffle looks up the low four bits of each index byte among 16 bytes,
+// or gives 0 where the index has bit 7 set. An index x = 16H + l is looked
+// up as the XOR over h of shuffle(chunk[h], x - 16h): for h <= H the index
+// becomes 16(H - h) + l, below 128, and adds chunk[h][l]; for h > H it
+// wraps to 256 - 16(h - H) + l, at least 144, and adds nothing. So
+// chunk[H][l] holds entry 16H + l XORed with chunk[0..H-1][l]. Indexes that
+// have bit 7 set from the start give 0.
 template <int Chunks>
 struct ShuffleTable {
   static_assert(Chunks >= 1 && Chunks <= 8);
@@ -238,6 +239,65 @@ template <int Period, int Passes>
   }
 }
 
+// Where only one byte of each pixel changes (adding or taking one colour),
+// the bytes of that position from Period blocks of 32 are gathered into one
+// block, looked up together, and put back: a third or a quarter of the
+// lookups. Each 16-byte lane gathers from the same lane of every block,
+// which holds exactly 16 bytes of the position across the Period blocks.
+template <int Period>
+struct OneChannelShuffles {
+  Bytes32 gather[Period];   // for each slot of the gathered block, its byte in block j (bit 7: none)
+  Bytes32 scatter[Period];  // for each byte of block j, its slot
+  Bytes32 owned[Period];    // 0xFF on the bytes of the position
+
+  explicit OneChannelShuffles(int position) {
+    int slots[2] = {0, 0};
+    for (int j = 0; j < Period; ++j)
+      for (int i = 0; i < 32; ++i) {
+        gather[j][i] = scatter[j][i] = char(0x80);
+        owned[j][i] = 0;
+      }
+    for (int j = 0; j < Period; ++j)
+      for (int lane = 0; lane < 2; ++lane)
+        for (int i = 0; i < 16; ++i) {
+          if ((32 * j + 16 * lane + i) % Period != position) continue;
+          const int slot = slots[lane]++;
+          gather[j][16 * lane + slot] = static_cast<char>(i);
+          scatter[j][16 * lane + i] = static_cast<char>(slot);
+          owned[j][16 * lane + i] = char(0xFF);
+        }
+  }
+};
+
+template <int Period>
+[[gnu::target("avx2")]] void mapOneChannelAvx2(const PixelRows &rows, ptrdiff_t step, const BytePositions &positions,
+                                               int position, const ByteTable &table) {
+  const OneChannelShuffles<Period> shuffles(position);
+  constexpr ptrdiff_t group = 32 * Period;
+  const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(rows.width) * Period;
+  uint8_t *row = rows.first;
+  for (int32_t y = 0; y < rows.height; ++y, row += step) {
+    uint8_t *p = row;
+    ptrdiff_t i = 0;
+    for (; i + group <= rowBytes; i += group, p += group) {
+      Bytes32 blocks[Period];
+#pragma GCC unroll 4
+      for (int j = 0; j < Period; ++j) __builtin_memcpy(&blocks[j], p + 32 * j, sizeof(Bytes32));
+      Bytes32 gathered = __builtin_ia32_pshufb256(blocks[0], shuffles.gather[0]);
+#pragma GCC unroll 4
+      for (int j = 1; j < Period; ++j) gathered |= __builtin_ia32_pshufb256(blocks[j], shuffles.gather[j]);
+      const Bytes32 mapped = table.lookup(gathered);
+#pragma GCC unroll 4
+      for (int j = 0; j < Period; ++j) {
+        const Bytes32 back = __builtin_ia32_pshufb256(mapped, shuffles.scatter[j]);
+        const Bytes32 merged = __builtin_ia32_pblendvb256(blocks[j], back, shuffles.owned[j]);
+        __builtin_memcpy(p + 32 * j, &merged, sizeof(Bytes32));
+      }
+    }
+    mapBytes<Period>(p, (rowBytes - i) / Period, positions);
+  }
+}
+
 template <int Period>
 [[gnu::target("avx2")]] void mapByteRowsAvx2(const PixelRows &rows, ptrdiff_t step, const BytePositions &positions) {
   BytePass passes[3];
@@ -257,6 +317,10 @@ template <int Period>
         pass.everyLane = pass.everyLane && owned;
       }
   }
+  int owner = -1, owners = 0;
+  for (int position = 0; position < Period; ++position)
+    if (positions.map[position]) owner = position, ++owners;
+  if (owners == 1) return mapOneChannelAvx2<Period>(rows, step, positions, owner, passes[0].table);
   switch (passCount) {
     case 1:
       return mapByteRowsWithPasses<Period, 1>(rows, step, positions, passes);

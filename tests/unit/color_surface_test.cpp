@@ -112,6 +112,8 @@ std::vector<Operation> operations() {
       darkenBy(1),
       add(0.2f, -0.55f, 0.9f),
       add(-1, 1, -0.0f),
+      add(0, 0.1f, 0),
+      add(0, 0, -0.1f),
   };
 }
 
@@ -167,7 +169,7 @@ TEST_P(ColorSurface, EveryPixelMatchesTheModel) {
 // few vectors, agree with the model too and leave the padding alone.
 TEST_P(ColorSurface, EveryWidthAndTailAgrees) {
   const int format = layout();
-  for (const Operation &op : {operations()[2], operations()[4], operations()[1], operations()[0]}) {
+  for (const Operation &op : {operations()[2], operations()[4], operations()[1], operations()[0], operations()[15]}) {
     for (int width = 1; width <= 70; width += (width < 40 ? 1 : 7)) {
       restart(format);
       // Pitches that are whole pixels but no multiple of 8 bytes.
