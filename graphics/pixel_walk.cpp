@@ -80,21 +80,18 @@ RowsFunction pickRows() {
   return transformPlain<L, Op>;
 }
 
+// Only the operations that byChannelMaps leaves to the walk get a loop of
+// their own: grayscale, invert and the codes that change nothing.
 template <class L>
 RowsFunction pickRowsForOp(ColorOp op) {
   switch (op) {
     case ColorOp::Grayscale:
       return pickRows<L, ColorOp::Grayscale>();
-    case ColorOp::Brighten:
-      return pickRows<L, ColorOp::Brighten>();
-    case ColorOp::Darken:
-      return pickRows<L, ColorOp::Darken>();
     case ColorOp::Invert:
       return pickRows<L, ColorOp::Invert>();
-    case ColorOp::AddColor:
-      return pickRows<L, ColorOp::AddColor>();
+    default:
+      return pickRows<L, kUnknownOp>();
   }
-  return pickRows<L, kUnknownOp>();
 }
 
 template <class L>
@@ -106,14 +103,15 @@ void walkLayout(const PixelRows &rows, ptrdiff_t step, ColorOp op, Amounts amoun
   pickRowsForOp<L>(op)(rows, step, amounts);
 }
 
-// Which operations go by channel maps: in the 16-bit layouts every one that
-// can (a field has few values, and the maps spare unpacking and packing), in
-// the byte layouts those whose double-precision arithmetic costs more than a
-// lookup.
+bool isFiveOps(ColorOp op) { return static_cast<uint32_t>(op) <= static_cast<uint32_t>(ColorOp::AddColor); }
+
+// Which operations go by channel maps: every one whose channels are
+// independent, but for invert and the codes that change nothing in the byte
+// layouts, whose loops cost no more than a copy.
 bool byChannelMaps(PixelFormat format, ColorOp op) {
   if (!channelsIndependent(op)) return false;
   if (format == PixelFormat::Rgb555 || format == PixelFormat::Rgb565) return true;
-  return op == ColorOp::Brighten || op == ColorOp::Darken || op == ColorOp::AddColor;
+  return op != ColorOp::Invert && isFiveOps(op);
 }
 
 }  // namespace
