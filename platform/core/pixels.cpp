@@ -43,11 +43,21 @@ uint32_t widen(uint32_t pixel, uint32_t mask) {
 
 uint32_t packColor(const PixelLayout &layout, uint32_t colorref) {
   uint32_t r = colorref & 0xFF, g = (colorref >> 8) & 0xFF, b = (colorref >> 16) & 0xFF;
+  // The layer's own layouts first: SetPixel packs a colour for every pixel.
+  if (layout.bitsPerPixel == 24 && layout.redMask == 0x0000FF && layout.blueMask == 0xFF0000)
+    return colorref & 0xFFFFFF;
+  if (layout.bitsPerPixel == 32 && layout.redMask == 0xFF0000 && layout.blueMask == 0x0000FF)
+    return (r << 16) | (g << 8) | b;
+  if (layout.bitsPerPixel == 16 && layout.greenMask == 0x07E0 && layout.redMask == 0xF800)
+    return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
   if (layout.bitsPerPixel == 8) return nearestPaletteIndex(defaultPalette(), colorref);
   return narrow(r, layout.redMask) | narrow(g, layout.greenMask) | narrow(b, layout.blueMask);
 }
 
 uint32_t unpackColor(const PixelLayout &layout, uint32_t pixel, const uint32_t *palette) {
+  if (layout.bitsPerPixel == 24 && layout.redMask == 0x0000FF && layout.blueMask == 0xFF0000) return pixel & 0xFFFFFF;
+  if (layout.bitsPerPixel == 32 && layout.redMask == 0xFF0000 && layout.blueMask == 0x0000FF)
+    return ((pixel >> 16) & 0xFF) | (pixel & 0xFF00) | ((pixel & 0xFF) << 16);
   if (layout.bitsPerPixel == 8) return (palette ? palette : defaultPalette())[pixel & 0xFF];
   return widen(pixel, layout.redMask) | (widen(pixel, layout.greenMask) << 8) | (widen(pixel, layout.blueMask) << 16);
 }
@@ -55,9 +65,12 @@ uint32_t unpackColor(const PixelLayout &layout, uint32_t pixel, const uint32_t *
 uint32_t readPixel(const PixelBuffer &buffer, int x, int y) {
   const uint8_t *p = buffer.row(y) + static_cast<intptr_t>(x) * buffer.layout.bytesPerPixel();
   switch (buffer.layout.bitsPerPixel) {
-    case 8: return p[0];
-    case 16: return p[0] | (p[1] << 8);
-    case 24: return p[0] | (p[1] << 8) | (p[2] << 16);
+    case 8:
+      return p[0];
+    case 16:
+      return p[0] | (p[1] << 8);
+    case 24:
+      return p[0] | (p[1] << 8) | (p[2] << 16);
     case 32: {
       uint32_t v;
       std::memcpy(&v, p, 4);
@@ -70,7 +83,9 @@ uint32_t readPixel(const PixelBuffer &buffer, int x, int y) {
 void writePixel(const PixelBuffer &buffer, int x, int y, uint32_t pixel) {
   uint8_t *p = buffer.row(y) + static_cast<intptr_t>(x) * buffer.layout.bytesPerPixel();
   switch (buffer.layout.bitsPerPixel) {
-    case 8: p[0] = static_cast<uint8_t>(pixel); break;
+    case 8:
+      p[0] = static_cast<uint8_t>(pixel);
+      break;
     case 16:
       p[0] = static_cast<uint8_t>(pixel);
       p[1] = static_cast<uint8_t>(pixel >> 8);
@@ -80,7 +95,9 @@ void writePixel(const PixelBuffer &buffer, int x, int y, uint32_t pixel) {
       p[1] = static_cast<uint8_t>(pixel >> 8);
       p[2] = static_cast<uint8_t>(pixel >> 16);
       break;
-    case 32: std::memcpy(p, &pixel, 4); break;
+    case 32:
+      std::memcpy(p, &pixel, 4);
+      break;
   }
 }
 

@@ -31,6 +31,7 @@ struct HeadlessState {
   size_t keep = 4;
   std::function<void(size_t)> presentHook;
   std::function<void()> idleHook;
+  std::function<void()> pollHook;
   int desktopDepth = 32;
   bool displayAvailable = true;
   bool audioAvailable = true;
@@ -173,21 +174,28 @@ class HeadlessHost final : public Host {
 
   void present(int window, const PixelBuffer &frame) override {
     HeadlessState &s = state();
+    // Reuse the storage of the frame that drops out, so that a long run
+    // copies each frame but allocates nothing.
     Frame f;
+    if (s.keep > 0 && s.frames.size() >= s.keep) {
+      f = std::move(s.frames.front());
+      s.frames.erase(s.frames.begin());
+      while (s.frames.size() >= s.keep) s.frames.erase(s.frames.begin());
+    }
     f.window = window;
     f.image.width = frame.width;
     f.image.height = frame.height;
     f.image.pitch = frame.pitch;
     f.image.bitsPerPixel = frame.layout.bitsPerPixel;
+    f.image.greenMask = frame.layout.bitsPerPixel == 16 ? frame.layout.greenMask : 0;
     if (frame.bits && frame.height > 0 && frame.pitch > 0)
       f.image.bytes.assign(frame.bits, frame.bits + static_cast<size_t>(frame.height) * frame.pitch);
-    if (s.keep == 0) {
+    else
+      f.image.bytes.clear();
+    if (s.keep == 0)
       s.frames.clear();
-    } else {
-      if (s.frames.size() >= s.keep)
-        s.frames.erase(s.frames.begin(), s.frames.begin() + (s.frames.size() - s.keep + 1));
+    else
       s.frames.push_back(std::move(f));
-    }
     ++s.presented;
     if (s.presentHook) {
       auto hook = s.presentHook;  // the hook may replace itself
@@ -197,6 +205,10 @@ class HeadlessHost final : public Host {
 
   bool pollEvent(HostEvent *event) override {
     HeadlessState &s = state();
+    if (s.events.empty() && s.pollHook) {
+      auto hook = s.pollHook;  // the hook may replace itself
+      hook();
+    }
     if (s.events.empty()) return false;
     HostEvent e = s.events.front();
     s.events.pop_front();
@@ -275,6 +287,7 @@ void keepFrames(size_t keep) {
 
 void setPresentHook(std::function<void(size_t presented)> hook) { state().presentHook = std::move(hook); }
 void setIdleHook(std::function<void()> hook) { state().idleHook = std::move(hook); }
+void setPollHook(std::function<void()> hook) { state().pollHook = std::move(hook); }
 
 void setDesktopDepth(int bitsPerPixel) { state().desktopDepth = bitsPerPixel; }
 void setDisplayAvailable(bool available) { state().displayAvailable = available; }
@@ -298,6 +311,7 @@ void resetHost() {
   s.keep = 4;
   s.presentHook = nullptr;
   s.idleHook = nullptr;
+  s.pollHook = nullptr;
   s.desktopDepth = 32;
   s.displayAvailable = true;
   s.audioAvailable = true;
