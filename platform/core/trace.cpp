@@ -46,9 +46,9 @@ void parseEnvironmentFaults() {
   TraceState &s = state();
   if (s.environmentRead) return;
   s.environmentRead = true;
-  const char *spec = std::getenv("CORVANE_FAULTS");
-  if (!spec) return;
-  std::string all(spec);
+  const char *armed = std::getenv("CORVANE_FAULTS");
+  if (!armed) return;
+  std::string all(armed);
   size_t start = 0;
   while (start < all.size()) {
     size_t end = all.find(';', start);

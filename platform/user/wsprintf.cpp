@@ -29,7 +29,7 @@ struct Output {
   }
 };
 
-struct Spec {
+struct FieldFormat {
   bool left = false, zero = false, alternate = false;
   int width = 0;
   int precision = -1;
@@ -46,22 +46,22 @@ int readNumber(const char *&p) {
 
 // Writes `body` (`count` characters) with its prefix (sign, "0x") padded to
 // the width.
-void emitField(Output &out, const Spec &spec, const char *prefix, const char *body, int count, bool numeric) {
+void emitField(Output &out, const FieldFormat &field, const char *prefix, const char *body, int count, bool numeric) {
   int prefixLength = static_cast<int>(std::strlen(prefix));
   int digits = count;
-  int precisionZeros = numeric && spec.precision > digits ? spec.precision - digits : 0;
+  int precisionZeros = numeric && field.precision > digits ? field.precision - digits : 0;
   int total = prefixLength + precisionZeros + digits;
-  int padding = spec.width > total ? spec.width - total : 0;
-  bool zeroPad = spec.zero && !spec.left && numeric && spec.precision < 0;
-  if (!spec.left && !zeroPad) out.fill(' ', padding);
+  int padding = field.width > total ? field.width - total : 0;
+  bool zeroPad = field.zero && !field.left && numeric && field.precision < 0;
+  if (!field.left && !zeroPad) out.fill(' ', padding);
   out.put(prefix, prefixLength);
   if (zeroPad) out.fill('0', padding);
   out.fill('0', precisionZeros);
   out.put(body, count);
-  if (spec.left) out.fill(' ', padding);
+  if (field.left) out.fill(' ', padding);
 }
 
-void emitNumber(Output &out, const Spec &spec, char conversion, unsigned value, bool negative) {
+void emitNumber(Output &out, const FieldFormat &field, char conversion, unsigned value, bool negative) {
   char digits[16];
   int count = 0;
   unsigned base = (conversion == 'x' || conversion == 'X') ? 16 : 10;
@@ -73,13 +73,13 @@ void emitNumber(Output &out, const Spec &spec, char conversion, unsigned value, 
   char body[16];
   for (int i = 0; i < count; ++i) body[i] = digits[count - 1 - i];
   // A zero precision prints nothing for the value zero, as printf does.
-  if (spec.precision == 0 && count == 1 && body[0] == '0') count = 0;
+  if (field.precision == 0 && count == 1 && body[0] == '0') count = 0;
   const char *prefix = "";
   if (negative)
     prefix = "-";
-  else if (spec.alternate && base == 16 && !(count == 1 && body[0] == '0') && count > 0)
+  else if (field.alternate && base == 16 && !(count == 1 && body[0] == '0') && count > 0)
     prefix = conversion == 'X' ? "0X" : "0x";
-  emitField(out, spec, prefix, body, count, true);
+  emitField(out, field, prefix, body, count, true);
 }
 
 int formatInto(char *buffer, const char *format, va_list arguments) {
@@ -90,21 +90,21 @@ int formatInto(char *buffer, const char *format, va_list arguments) {
       continue;
     }
     ++p;
-    Spec spec;
+    FieldFormat field;
     for (;; ++p) {
       if (*p == '-')
-        spec.left = true;
+        field.left = true;
       else if (*p == '0')
-        spec.zero = true;
+        field.zero = true;
       else if (*p == '#')
-        spec.alternate = true;
+        field.alternate = true;
       else
         break;
     }
-    spec.width = readNumber(p);
+    field.width = readNumber(p);
     if (*p == '.') {
       ++p;
-      spec.precision = readNumber(p);
+      field.precision = readNumber(p);
     }
     bool shortSize = false;
     if (*p == 'l')
@@ -123,7 +123,7 @@ int formatInto(char *buffer, const char *format, va_list arguments) {
         if (shortSize) value = static_cast<short>(value);
         bool negative = value < 0;
         unsigned magnitude = negative ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
-        emitNumber(out, spec, conversion, magnitude, negative);
+        emitNumber(out, field, conversion, magnitude, negative);
         break;
       }
       case 'u':
@@ -131,20 +131,20 @@ int formatInto(char *buffer, const char *format, va_list arguments) {
       case 'X': {
         unsigned value = va_arg(arguments, unsigned);
         if (shortSize) value = static_cast<unsigned short>(value);
-        emitNumber(out, spec, conversion, value, false);
+        emitNumber(out, field, conversion, value, false);
         break;
       }
       case 'c': {
         char c = static_cast<char>(va_arg(arguments, int));
-        emitField(out, spec, "", &c, 1, false);
+        emitField(out, field, "", &c, 1, false);
         break;
       }
       case 's': {
         const char *text = va_arg(arguments, const char *);
         if (!text) text = "(null)";
         int length = 0;
-        while (text[length] && (spec.precision < 0 || length < spec.precision)) ++length;
-        emitField(out, spec, "", text, length, false);
+        while (text[length] && (field.precision < 0 || length < field.precision)) ++length;
+        emitField(out, field, "", text, length, false);
         break;
       }
       default:
