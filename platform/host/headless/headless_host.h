@@ -39,6 +39,10 @@ void setPresentHook(std::function<void(size_t presented)> hook);
 // queued. It should inject one; if it does not, the host reports a hang on
 // stderr and ends the process with code 124 rather than block forever.
 void setIdleHook(std::function<void()> hook);
+// Called when the program polls for an event and none is queued (as
+// PeekMessageA does once a turn of a frame loop); it may inject one. Lets a
+// test act while the program runs without presenting any frame.
+void setPollHook(std::function<void()> hook);
 
 void setDesktopDepth(int bitsPerPixel);
 void setDisplayAvailable(bool available);  // false: createWindow fails
