@@ -1,9 +1,21 @@
 #include "ddraw/blit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
+#if defined(__GNUC__) && defined(__x86_64__)
+#define CORVANE_X86_SHUFFLE 1
+#include <immintrin.h>
+#endif
+
 namespace layer::ddraw {
+
+bool &shuffleStretchAllowed() {
+  static bool allowed = true;
+  return allowed;
+}
+
 namespace {
 
 template <int Bpp>
@@ -63,15 +75,49 @@ class NearestSteps {
   int64_t denominator_, quotient_, remainder_, stepQuotient_, stepRemainder_;
 };
 
-// Byte offsets of the source column of each destination column, relative to
-// the source rectangle's left edge. Kept between calls: a program blitting
-// the same sizes every frame reuses the table and allocates nothing.
-const int32_t *columnOffsets(int destWidth, int sourceWidth, int bytesPerPixel) {
-  struct Table {
-    std::vector<int32_t> offsets;
-    int destWidth = 0, sourceWidth = 0, bytesPerPixel = 0;
-  };
-  static Table *table = new Table;  // lives through static destruction
+// The column mapping of a stretch, the same for every row. Kept between
+// calls: a program blitting the same sizes every frame reuses it and
+// allocates nothing.
+struct ColumnTable {
+  // Byte offset of the source column of each destination column, relative
+  // to the source rectangle's left edge.
+  std::vector<int32_t> offsets;
+  // The row cut into 16-byte destination chunks, each gathered from the 16
+  // source bytes at chunkStarts[k] through a byte shuffle (chunkMasks[16k..]).
+  // Only where every chunk's source bytes fit in 16 bytes: enlargements and
+  // mild shrinks.
+  std::vector<int32_t> chunkStarts;
+  std::vector<int32_t> chunkReach;  // the highest start among chunks 0 to k
+  std::vector<uint8_t> chunkMasks;
+  bool chunksFit = false;
+  int destWidth = 0, sourceWidth = 0, bytesPerPixel = 0;
+};
+
+void planChunks(ColumnTable &table) {
+  const int bpp = table.bytesPerPixel;
+  const int chunks = table.destWidth * bpp / 16;
+  auto sourceByte = [&](int b) { return table.offsets[b / bpp] + b % bpp; };
+  table.chunkStarts.resize(static_cast<size_t>(chunks));
+  table.chunkReach.resize(static_cast<size_t>(chunks));
+  table.chunkMasks.resize(static_cast<size_t>(chunks) * 16);
+  table.chunksFit = chunks > 0;
+  for (int k = 0; k < chunks && table.chunksFit; ++k) {
+    // The chunk's lowest source byte is not always its first: a chunk that
+    // starts inside a pixel may take that pixel's first bytes again next.
+    int start = sourceByte(16 * k), end = start;
+    for (int b = 1; b < 16; ++b) {
+      start = std::min(start, sourceByte(16 * k + b));
+      end = std::max(end, sourceByte(16 * k + b));
+    }
+    table.chunksFit = end - start < 16;
+    table.chunkStarts[k] = start;
+    table.chunkReach[k] = k > 0 ? std::max(table.chunkReach[k - 1], start) : start;
+    for (int b = 0; b < 16; ++b) table.chunkMasks[16 * k + b] = static_cast<uint8_t>(sourceByte(16 * k + b) - start);
+  }
+}
+
+const ColumnTable &columnTable(int destWidth, int sourceWidth, int bytesPerPixel) {
+  static ColumnTable *table = new ColumnTable;  // lives through static destruction
   if (table->destWidth != destWidth || table->sourceWidth != sourceWidth || table->bytesPerPixel != bytesPerPixel) {
     table->offsets.resize(static_cast<size_t>(destWidth));
     NearestSteps steps(sourceWidth, destWidth);
@@ -79,8 +125,9 @@ const int32_t *columnOffsets(int destWidth, int sourceWidth, int bytesPerPixel) 
     table->destWidth = destWidth;
     table->sourceWidth = sourceWidth;
     table->bytesPerPixel = bytesPerPixel;
+    planChunks(*table);
   }
-  return table->offsets.data();
+  return *table;
 }
 
 // One destination row from a source row through the column table. In 24-bit
@@ -105,6 +152,38 @@ void scaleRow(uint8_t *dest, const uint8_t *source, const int32_t *offsets, int 
   }
 }
 
+#ifdef CORVANE_X86_SHUFFLE
+bool useShuffles() {
+  static const bool hasSsse3 = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") != 0;
+  }();
+  return hasSsse3 && shuffleStretchAllowed();
+}
+
+// The first `chunks` 16-byte chunks of a destination row, each one unaligned
+// load, byte shuffle and store. The caller makes sure every load stays
+// inside the source buffer.
+[[gnu::target("ssse3")]] void shuffleChunks(uint8_t *dest, const uint8_t *source, const ColumnTable &table,
+                                            int chunks) {
+  const int32_t *starts = table.chunkStarts.data();
+  const uint8_t *masks = table.chunkMasks.data();
+  for (int k = 0; k < chunks; ++k) {
+    const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i *>(source + starts[k]));
+    const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i *>(masks + 16 * k));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dest + 16 * k), _mm_shuffle_epi8(window, mask));
+  }
+}
+
+// How many bytes can be read from `in`, a pointer into source row `y`, before
+// the end of the source buffer.
+int64_t readableBytes(const PixelBuffer &source, int y, const uint8_t *in) {
+  const int64_t rowEnd = static_cast<int64_t>(source.width) * source.layout.bytesPerPixel();
+  const int64_t below = source.pitch >= rowEnd ? static_cast<int64_t>(source.height - 1 - y) * source.pitch : 0;
+  return below + rowEnd - (in - source.row(y));
+}
+#endif
+
 template <int Bpp>
 void keyRow(uint8_t *dest, const uint8_t *source, const int32_t *offsets, int count, uint32_t key) {
   for (int i = 0; i < count; ++i) {
@@ -120,8 +199,12 @@ void stretchSameLayout(const PixelBuffer &dest, const PixelRect &d, const PixelB
   const int sourceWidth = s.width(), sourceHeight = s.height();
   const size_t rowBytes = static_cast<size_t>(destWidth) * Bpp;
   const bool unscaledColumns = sourceWidth == destWidth;
-  const int32_t *offsets = nullptr;
-  if (sourceKey || !unscaledColumns) offsets = columnOffsets(destWidth, sourceWidth, Bpp);
+  const ColumnTable *columns = nullptr;
+  if (sourceKey || !unscaledColumns) columns = &columnTable(destWidth, sourceWidth, Bpp);
+  const int32_t *offsets = columns ? columns->offsets.data() : nullptr;
+#ifdef CORVANE_X86_SHUFFLE
+  const bool shuffle = !sourceKey && !unscaledColumns && columns->chunksFit && useShuffles();
+#endif
 
   NearestSteps rows(sourceHeight, destHeight);
   int previousSourceY = -1;
@@ -130,6 +213,7 @@ void stretchSameLayout(const PixelBuffer &dest, const PixelRect &d, const PixelB
     const int sourceY = s.top + rows.next();
     uint8_t *out = dest.row(d.top + j) + static_cast<size_t>(d.left) * Bpp;
     const uint8_t *in = source.row(sourceY) + static_cast<size_t>(s.left) * Bpp;
+    const bool lastSourceRow = sourceY == source.height - 1;
     if (sourceKey) {
       // Skipped pixels keep what each destination row held, so keyed rows
       // are never shared.
@@ -138,8 +222,21 @@ void stretchSameLayout(const PixelBuffer &dest, const PixelRect &d, const PixelB
       std::memcpy(out, previousRow, rowBytes);
     } else if (unscaledColumns) {
       std::memcpy(out, in, rowBytes);
+#ifdef CORVANE_X86_SHUFFLE
+    } else if (shuffle) {
+      // Chunks whose 16-byte load would run past the buffer, and the bytes
+      // after the last whole chunk, go pixel by pixel.
+      const std::vector<int32_t> &reach = columns->chunkReach;
+      const int64_t readable = readableBytes(source, sourceY, in);
+      int chunks = static_cast<int>(reach.size());
+      if (reach.back() + 16 > readable)
+        chunks = static_cast<int>(std::upper_bound(reach.begin(), reach.end(), readable - 16) - reach.begin());
+      shuffleChunks(out, in, *columns, chunks);
+      const int done = 16 * chunks / Bpp;  // a pixel cut by the last chunk is written again whole
+      scaleRow<Bpp>(out + static_cast<size_t>(done) * Bpp, in, offsets + done, destWidth - done, lastSourceRow);
+#endif
     } else {
-      scaleRow<Bpp>(out, in, offsets, destWidth, sourceY == source.height - 1);
+      scaleRow<Bpp>(out, in, offsets, destWidth, lastSourceRow);
     }
     previousSourceY = sourceY;
     previousRow = out;

@@ -5,7 +5,8 @@
 // Speed: a stretch precomputes one source offset per destination column,
 // writes each distinct destination row once and copies rows that map to the
 // same source row with memcpy; a copy whose width is not scaled is a memcpy
-// per row.
+// per row. On x86-64 with SSSE3, rows of enlargements and mild shrinks are
+// gathered 16 destination bytes at a time by byte shuffles.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +28,10 @@ struct PixelRect {
 inline int nearestSourceIndex(int i, int sourceSize, int destSize) {
   return static_cast<int>(((2 * static_cast<int64_t>(i) + 1) * sourceSize) / (2 * static_cast<int64_t>(destSize)));
 }
+
+// Tests turn the shuffling rows off to check the portable ones on the same
+// processor; both give the same bytes.
+bool &shuffleStretchAllowed();
 
 // The bits of a raw pixel value that a layout's depth holds.
 uint32_t depthMask(const PixelLayout &layout);

@@ -3,6 +3,7 @@
 // checks Blt makes before it touches a pixel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -115,6 +116,45 @@ TEST(BlitStretch, RandomSizesPickTheModelsColumnsAndRows) {
       ASSERT_EQ(layer::readPixel(row.view, i, 0), uint32_t(modelIndex(i, sourceSize, destSize))) << i;
       ASSERT_EQ(layer::readPixel(column.view, 0, i), uint32_t(modelIndex(i, sourceSize, destSize))) << i;
     }
+  }
+}
+
+// Rows gathered by byte shuffles and rows copied pixel by pixel give the same
+// bytes, for cuts touching the source's right and bottom edges (where the
+// 16-byte loads must stop short of the buffer's end) and for shrinks too
+// strong for a shuffle.
+TEST(BlitStretch, ShuffledRowsMatchThePortableOnes) {
+  std::mt19937 random(2024);
+  for (int round = 0; round < 400; ++round) {
+    const PixelLayout &layout = kLayouts[round % 5];
+    const int sourceWidth = 1 + int(random() % 90), sourceHeight = 1 + int(random() % 12);
+    PixelRect s;
+    s.left = int(random() % sourceWidth);
+    s.right = random() % 2 ? sourceWidth : s.left + 1 + int(random() % (sourceWidth - s.left));
+    s.top = int(random() % sourceHeight);
+    s.bottom = random() % 2 ? sourceHeight : s.top + 1 + int(random() % (sourceHeight - s.top));
+    const double factor = 0.5 + (random() % 1000) / 250.0;  // 0.5 to 4.5
+    const int destWidth = std::max(1, int(s.width() * factor)) + int(random() % 3);
+    const int destHeight = std::max(1, int(s.height() * factor));
+    const PixelRect d{1, 2, 1 + destWidth, 2 + destHeight};
+    SCOPED_TRACE(testing::Message() << layout.bitsPerPixel << " bits, " << sourceWidth << "x" << sourceHeight
+                                    << " cut [" << s.left << "," << s.top << "," << s.right << "," << s.bottom
+                                    << "] onto " << destWidth << "x" << destHeight);
+    OwnedBuffer source(sourceWidth, sourceHeight, layout);
+    source.randomize(random());
+    OwnedBuffer shuffled(d.right + 2, d.bottom + 1, layout, int(random() % 5));
+    shuffled.randomize(random());
+    OwnedBuffer portable = shuffled, expected = shuffled;
+    portable.view.bits = portable.bytes.data();
+    expected.view.bits = expected.bytes.data();
+
+    modelStretch(expected.view, d, source.view, s, nullptr);
+    layer::ddraw::stretchPixels(shuffled.view, d, source.view, s, nullptr);
+    layer::ddraw::shuffleStretchAllowed() = false;
+    layer::ddraw::stretchPixels(portable.view, d, source.view, s, nullptr);
+    layer::ddraw::shuffleStretchAllowed() = true;
+    ASSERT_EQ(shuffled.bytes, portable.bytes);
+    ASSERT_EQ(portable.bytes, expected.bytes);
   }
 }
 
