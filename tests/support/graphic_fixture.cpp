@@ -12,13 +12,6 @@
 
 namespace graphictest {
 
-const std::vector<Depth> &allDepths() {
-  static const std::vector<Depth> depths = {{15, 2}, {16, 2}, {24, 3}, {32, 4}};
-  return depths;
-}
-
-void GraphicTest::SetUp() { layer::reset(); }
-
 void GraphicTest::TearDown() {
   if (graphic.surface) graphic.surface->Release();
   graphic.surface = nullptr;
@@ -51,13 +44,6 @@ IDirectDrawSurface *GraphicTest::newSurface(int width, int height) {
   return surface;
 }
 
-IDirectDrawSurface *GraphicTest::attachBackBuffer(int width, int height) {
-  IDirectDrawSurface *surface = newSurface(width, height);
-  extraSurfaces.pop_back();
-  surfaces.backBuffer = surface;
-  return surface;
-}
-
 IDirectDrawSurface *GraphicTest::attachSurface(int width, int height) {
   IDirectDrawSurface *surface = newSurface(width, height);
   extraSurfaces.pop_back();
@@ -67,15 +53,14 @@ IDirectDrawSurface *GraphicTest::attachSurface(int width, int height) {
   return surface;
 }
 
-void GraphicTest::writePixels(IDirectDrawSurface *surface, const std::function<uint32_t(int x, int y)> &pixel) {
+void GraphicTest::writePixels(IDirectDrawSurface *surface, const PixelFunction &pixel) {
   layer::SurfaceImage image = layer::readSurface(surface);
   const int bytes = (image.bitsPerPixel + 7) / 8;
   for (int y = 0; y < image.height; ++y)
-    for (int x = 0; x < image.width; ++x) {
-      uint32_t value = pixel(x, y);
+    for (int x = 0; x < image.width; ++x)
       for (int b = 0; b < bytes; ++b)
-        image.bytes[static_cast<size_t>(y) * image.pitch + x * bytes + b] = static_cast<uint8_t>(value >> (8 * b));
-    }
+        image.bytes[static_cast<size_t>(y) * image.pitch + x * bytes + b] =
+            static_cast<uint8_t>(pixel(x, y) >> (8 * b));
   layer::writeSurface(surface, image);
 }
 
@@ -95,10 +80,6 @@ std::vector<uint32_t> GraphicTest::readPixels(IDirectDrawSurface *surface) {
   return values;
 }
 
-uint32_t GraphicTest::pixelAt(IDirectDrawSurface *surface, int x, int y) {
-  return layer::readSurface(surface).pixel(x, y);
-}
-
 void GraphicTest::writeRawBytes(IDirectDrawSurface *surface, const std::vector<uint8_t> &bytes) {
   DDSURFACEDESC description = {};
   description.dwSize = sizeof(description);
@@ -109,13 +90,10 @@ void GraphicTest::writeRawBytes(IDirectDrawSurface *surface, const std::vector<u
 }
 
 TempFile::TempFile(const std::string &name) {
-  // Unique per process: test cases run side by side.
   char prefix[32];
   std::snprintf(prefix, sizeof(prefix), "g%d_", static_cast<int>(getpid()));
   path_ = std::string(prefix).append(name);
 }
-
-TempFile::~TempFile() { remove(); }
 
 void TempFile::write(const std::vector<uint8_t> &bytes) const {
   FILE *file = std::fopen(path_.c_str(), "wb");
@@ -126,17 +104,17 @@ void TempFile::write(const std::vector<uint8_t> &bytes) const {
 
 void TempFile::remove() const { std::remove(path_.c_str()); }
 
-std::vector<uint8_t> bmpFile(int width, int height, const std::function<uint32_t(int x, int y)> &color) {
-  bmptest::BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
-  spec.bitsPerPixel = 24;
+std::vector<uint8_t> bmpFile(int width, int height, const PixelFunction &color) {
+  bmptest::BmpSpec bmp;
+  bmp.width = width;
+  bmp.height = height;
+  bmp.bitsPerPixel = 24;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       uint32_t c = color(x, y);
-      spec.pixels.push_back(bmptest::bmpColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+      bmp.pixels.push_back(bmptest::bmpColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
     }
-  return bmptest::writeBmp(spec);
+  return bmptest::writeBmp(bmp);
 }
 
 }  // namespace graphictest

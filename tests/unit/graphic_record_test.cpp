@@ -1,8 +1,7 @@
-// The Graphic record: its fields and their defaults, and what construction,
-// reset and destruction do with the surface.
+// The Graphic record: its defaults, and what reset and destruction do with
+// the surface.
 #include <gtest/gtest.h>
 
-#include <cstddef>
 #include <cstring>
 #include <optional>
 
@@ -11,77 +10,39 @@
 
 namespace {
 
-using graphictest::GraphicTest;
+class GraphicRecord : public graphictest::GraphicTest {};
 
-TEST(GraphicRecord, ANewGraphicIsEmpty) {
-  Graphic graphic;
-  EXPECT_EQ(graphic.owner, nullptr);
-  EXPECT_EQ(graphic.surface, nullptr);
-  EXPECT_FALSE(graphic.colorKeyEnabled);
-  EXPECT_EQ(graphic.width, 0);
-  EXPECT_EQ(graphic.height, 0);
-  EXPECT_STREQ(graphic.fileName, "");
-  EXPECT_EQ(graphic.colorKey, 0u);
+TEST_F(GraphicRecord, ANewGraphicIsEmpty) {
+  Graphic fresh;
+  EXPECT_TRUE(fresh.owner == nullptr && fresh.surface == nullptr && !fresh.colorKeyEnabled);
+  EXPECT_TRUE(fresh.width == 0 && fresh.height == 0 && fresh.colorKey == 0 && fresh.fileName[0] == '\0');
   DDBLTFX expected;
   std::memset(&expected, 0, sizeof(expected));
   expected.dwSize = sizeof(DDBLTFX);
-  EXPECT_EQ(std::memcmp(&graphic.bltFx, &expected, sizeof(DDBLTFX)), 0);
+  EXPECT_EQ(std::memcmp(&fresh.bltFx, &expected, sizeof(DDBLTFX)), 0);
 }
 
-TEST(GraphicRecord, FieldsKeepTheirOrder) {
-  static_assert(sizeof(Graphic::fileName) == 50);
-  EXPECT_LT(offsetof(Graphic, owner), offsetof(Graphic, surface));
-  EXPECT_LT(offsetof(Graphic, surface), offsetof(Graphic, fileName));
-  EXPECT_LT(offsetof(Graphic, fileName), offsetof(Graphic, colorKeyEnabled));
-  EXPECT_LT(offsetof(Graphic, colorKeyEnabled), offsetof(Graphic, width));
-  EXPECT_LT(offsetof(Graphic, width), offsetof(Graphic, height));
-  EXPECT_LT(offsetof(Graphic, height), offsetof(Graphic, bltFx));
-  EXPECT_LT(offsetof(Graphic, bltFx), offsetof(Graphic, colorKey));
-}
-
-class GraphicLife : public GraphicTest {};
-
-TEST_F(GraphicLife, DestroyingAnEmptyGraphicReleasesNothing) {
+TEST_F(GraphicRecord, DestructionReleasesTheSurfaceOnceAndResetReleasesNothing) {
   useDisplay(24);
-  layer::clearCalls();
   { Graphic empty; }
   EXPECT_EQ(layer::countCalls("IDirectDrawSurface::Release"), 0u);
-}
 
-TEST_F(GraphicLife, DestroyingAGraphicReleasesItsSurfaceOnce) {
-  useDisplay(24);
-  std::optional<Graphic> held;
-  held.emplace();
+  std::optional<Graphic> held(std::in_place);
   held->owner = &surfaces;
   held->surface = newSurface(8, 8);
   extraSurfaces.clear();  // the Graphic owns it now
   const std::string label = layer::surfaceLabel(held->surface);
-  ASSERT_EQ(layer::liveSurfaceCount(), 1);
+  held->colorKeyEnabled = true;
+  IDirectDrawSurface *surface = held->surface;
+  held->reset();
+  EXPECT_TRUE(held->owner == nullptr && held->surface == nullptr && !held->colorKeyEnabled);
+  EXPECT_EQ(layer::liveSurfaceCount(), 1);
+  held->surface = surface;
   layer::clearCalls();
   held.reset();
   EXPECT_EQ(layer::callTexts({"IDirectDrawSurface::Release"}),
             (std::vector<std::string>{"IDirectDrawSurface::Release(" + label + ")"}));
   EXPECT_EQ(layer::liveSurfaceCount(), 0);
-  EXPECT_EQ(layer::countCalls("IDirectDraw::Release"), 0u);  // the owner's objects stay
-}
-
-TEST_F(GraphicLife, ResetForgetsWithoutReleasing) {
-  useDisplay(24);
-  IDirectDrawSurface *surface = attachSurface(4, 4);
-  graphic.colorKeyEnabled = true;
-  graphic.colorKey = 0x123456;
-  std::strcpy(graphic.fileName, "kept.bmp");
-  layer::clearCalls();
-  graphic.reset();
-  EXPECT_EQ(graphic.owner, nullptr);
-  EXPECT_EQ(graphic.surface, nullptr);
-  EXPECT_FALSE(graphic.colorKeyEnabled);
-  EXPECT_EQ(graphic.colorKey, 0x123456u);
-  EXPECT_STREQ(graphic.fileName, "kept.bmp");
-  EXPECT_EQ(graphic.width, 4);
-  EXPECT_TRUE(layer::calls().empty());
-  EXPECT_EQ(layer::liveSurfaceCount(), 1);
-  surface->Release();
 }
 
 }  // namespace
