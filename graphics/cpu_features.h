@@ -9,7 +9,9 @@ inline bool &avx2LoopsAllowed() {
   return allowed;
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
+// The AVX2 loops use gcc's vector builtins, which clang does not have;
+// clang builds (the fuzz tree) take the portable loops.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
 #define CORVANE_X86_AVX2 1
 
 inline bool useAvx2() {
