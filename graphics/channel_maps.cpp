@@ -275,7 +275,8 @@ struct LinearByteMap {
       t[i] = static_cast<short>(65536 - offset);  // a low half at least this carries
     }
     const Shorts16 high = __builtin_ia32_pmulhuw256(c, p);
-    const Shorts16 lowHalf = c * p;
+    // The low half of each product wraps: multiplied unsigned, where wrapping is defined.
+    const Shorts16 lowHalf = reinterpret_cast<Shorts16>(reinterpret_cast<Words16>(c) * reinterpret_cast<Words16>(p));
     // carry: lowHalf + offset overflows 16 bits, that is lowHalf >= 65536 - offset (unsigned)
     Shorts16 carry = __builtin_ia32_pmaxuw256(lowHalf, t) == lowHalf;
     if (offset == 0) carry = carry & 0;
