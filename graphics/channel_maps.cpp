@@ -112,6 +112,7 @@ void mapByteRows(const PixelRows &rows, ptrdiff_t step, const BytePositions &pos
 #ifdef CORVANE_X86_AVX2
 
 typedef char Bytes32 __attribute__((vector_size(32)));
+typedef uint8_t UnsignedBytes32 __attribute__((vector_size(32)));
 typedef uint16_t Words16 __attribute__((vector_size(32)));
 
 [[gnu::target("avx2"), gnu::always_inline]] inline Bytes32 broadcast(char value) {
@@ -147,7 +148,7 @@ struct ShuffleTable {
   [[gnu::target("avx2"), gnu::always_inline]] inline Bytes32 lookup(Bytes32 index) const {
     Bytes32 result = __builtin_ia32_pshufb256(chunk[0], index);
     for (int h = 1; h < Chunks; ++h) {
-      index -= 16;
+      index = reinterpret_cast<Bytes32>(reinterpret_cast<UnsignedBytes32>(index) - 16);  // wraps, unsigned
       result ^= __builtin_ia32_pshufb256(chunk[h], index);
     }
     return result;
