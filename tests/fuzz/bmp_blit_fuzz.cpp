@@ -180,6 +180,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < kParameterBytes) return 0;
   fuzzing::ParameterReader in(data, size);
   const Parameters p = readParameters(in);
+  if (fuzzing::hugeRle(in.rest(), in.restSize())) return 0;
 
   layer::reset();
   layer::setUse555(p.layout == 15);

@@ -24,8 +24,8 @@ for c in "$@"; do [ -d "$c" ] && corpora+=("$(realpath "$c")"); done
 
 case "$name" in
   viewer) max_len=256 default_runs=600 ;;
-  bmp_blit) max_len=65536 default_runs=15000 ;;
-  *) max_len=65536 default_runs=30000 ;;
+  bmp_blit) max_len=65536 default_runs=20000 ;;
+  *) max_len=65536 default_runs=200000 ;;
 esac
 if [ "$length" = runs ]; then
   limit="-runs=${CORVANE_FUZZ_RUNS:-$default_runs}"

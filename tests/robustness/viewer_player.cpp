@@ -204,11 +204,6 @@ void ViewerPlayer::onPoll() {
   if (escapes_ == 0) {
     if (options_.stallIsProblem) problem(layer::format("no frame presented for %zu turns", options_.stallPolls));
     notes_.push_back(layer::format("no frame presented for %zu turns: Esc sent", options_.stallPolls));
-    if (std::getenv("CORVANE_PLAYER_TRACE"))
-      std::fprintf(stderr, "player: stalled at frame %zu, step %zu, active %d, primary lost %d, back lost %d\n",
-                   frames_, next_, int(viewerScreen.active),
-                   viewerScreen.surfaces.primary ? int(viewerScreen.surfaces.primary->IsLost() != DD_OK) : -1,
-                   viewerScreen.surfaces.backBuffer ? int(viewerScreen.surfaces.backBuffer->IsLost() != DD_OK) : -1);
     sendEscape();
     return;
   }
@@ -480,7 +475,9 @@ std::vector<ViewerStep> stepsFromBytes(const uint8_t *data, size_t size) {
           step.kind = ViewerStep::DirectoryFile;
           break;
         default:
-          // Putting the file back and pressing W brings back its pixels exactly.
+          // Putting the file back and pressing W brings back its pixels exactly
+          // (with the focus back, so that W reaches the viewer).
+          steps.push_back({ViewerStep::FocusGained, 0});
           steps.push_back({ViewerStep::RestoreFile, 0});
           steps.push_back({ViewerStep::Key, kRestoreKeyIndex});
           step.kind = ViewerStep::CheckPicture;
