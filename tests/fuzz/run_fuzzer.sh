@@ -23,7 +23,7 @@ corpora=()
 for c in "$@"; do [ -d "$c" ] && corpora+=("$(realpath "$c")"); done
 
 case "$name" in
-  viewer) max_len=256 default_runs=600 ;;
+  viewer) max_len=256 default_runs=2000 ;;
   bmp_blit) max_len=65536 default_runs=20000 ;;
   *) max_len=65536 default_runs=200000 ;;
 esac

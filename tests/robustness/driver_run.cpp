@@ -60,6 +60,8 @@ void readReport(const std::string &path, DriverRun &run) {
       run.busy.push_back(value);
     else if (key == "debug")
       run.debug.push_back(value);
+    else if (key == "note")
+      run.notes.push_back(value);
     else if (key == "end")
       run.finished = true;
     else if (key == "box") {

@@ -56,9 +56,19 @@ Expected expectedFor(const std::string &name, bool startUp, size_t occurrence) {
   }
   if (startUp && name == "WSAStartup")
     return {0, "Aborting", "Error Couldnt Init Winsock!", kInformationBox, "a quit message waits: the loop returns 0"};
-  if (name == "IDirectDrawSurface::Unlock" || name == "IDirectDrawSurface::ReleaseDC") {
-    e.why = "runs on; the surface stays locked or keeps its DC, as the refused call leaves it";
+  if (name == "IDirectDrawSurface::Unlock") {
+    e.why = "runs on; the picture stays locked until the next colour command's Unlock";
     e.leftBusy = true;
+    return e;
+  }
+  if (name == "IDirectDrawSurface::ReleaseDC") {
+    e.why = startUp ? "runs on without its picture: the picture keeps its DC, so no blit or restore can use it"
+                    : "runs on with a frozen display: the back buffer keeps its DC, so every flip fails";
+    e.leftBusy = true;
+    return e;
+  }
+  if (startUp && name == "ShowWindow") {
+    e.why = "runs on, but its window is never shown, so no key reaches it: Esc is posted to the window";
     return e;
   }
   e.why = "runs on";
