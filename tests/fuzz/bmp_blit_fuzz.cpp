@@ -14,7 +14,10 @@
 // Checked: BitBlt and StretchBlt write exactly the pixels their rectangles
 // cover, each with the colour of the source pixel it samples (as far as the
 // layout holds it), and leave every other pixel and the padding past each
-// row alone; nothing leaks and nothing stays locked.
+// row alone; Graphic::draw (the picture stretched onto a back buffer at x, y
+// by source width and height, clipped to source x, y by width and height)
+// writes nothing outside its clip rectangle and destination; nothing leaks
+// and nothing stays locked.
 #include <ddraw.h>
 #include <windows.h>
 
@@ -33,6 +36,7 @@
 namespace {
 
 constexpr size_t kParameterBytes = 24;
+constexpr int kBackWidth = 67, kBackHeight = 45;  // the back buffer the picture is drawn onto
 const int kLayouts[] = {8, 15, 16, 24, 32};
 
 struct Parameters {
@@ -261,6 +265,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       if (image.pitch % ((image.bitsPerPixel + 7) / 8) == 0) checkPadding(Snapshot{image}, "applyColorOp");
     }
     FUZZ_CHECK(!layer::isSurfaceBusy(surface), "the surface stays locked or keeps a DC");
+
+    // The picture drawn scaled and clipped onto a back buffer by DirectDraw's
+    // stretching blit: nothing changes outside the clip rectangle, nor
+    // outside the destination, nor in the padding.
+    display.backBuffer = createOffscreenSurface(display.directDraw, kBackWidth, kBackHeight);
+    FUZZ_CHECK(display.backBuffer != nullptr, "no back buffer");
+    fillPattern(display.backBuffer);
+    const Snapshot beforeDraw = snapshot(display.backBuffer);
+    const ClipRect clip = {p.sx, p.sy, static_cast<int32_t>(int64_t{p.sx} + p.w),
+                           static_cast<int32_t>(int64_t{p.sy} + p.h)};
+    graphic.draw(p.x, p.y, p.sw, p.sh, clip);
+    const Snapshot afterDraw = snapshot(display.backBuffer);
+    checkPadding(afterDraw, "Graphic::draw");
+    for (int y = 0; y < kBackHeight; ++y)
+      for (int x = 0; x < kBackWidth; ++x) {
+        const bool inClip = x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom;
+        const bool inDest = x >= p.x && x < int64_t{p.x} + p.sw && y >= p.y && y < int64_t{p.y} + p.sh;
+        if (!inClip || !inDest)
+          FUZZ_CHECK(beforeDraw.at(x, y) == afterDraw.at(x, y), "Graphic::draw changed (%d, %d) outside %s", x, y,
+                     inClip ? "its destination" : "the clip rectangle");
+      }
+    FUZZ_CHECK(!layer::isSurfaceBusy(surface) && !layer::isSurfaceBusy(display.backBuffer),
+               "drawing left a surface locked");
   }  // the Graphic releases the surface
 
   FUZZ_CHECK(DeleteObject(bitmap), "DeleteObject failed");

@@ -37,11 +37,17 @@ bool runFile(const fs::path &path) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // Absolute paths first: a harness may work in a directory of its own.
+  std::vector<fs::path> paths;
+  for (int i = 1; i < argc; ++i) {
+    std::error_code error;
+    fs::path absolute = fs::absolute(argv[i], error);
+    paths.push_back(error ? fs::path(argv[i]) : absolute);
+  }
   if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
   size_t ran = 0;
   bool ok = true;
-  for (int i = 1; i < argc; ++i) {
-    fs::path path(argv[i]);
+  for (const fs::path &path : paths) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
       std::vector<fs::path> files;
