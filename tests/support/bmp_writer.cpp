@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +45,44 @@ std::vector<uint8_t> packedRows(const BmpSpec &spec) {
     }
   }
   return bits;
+}
+
+// The pixels as RLE8 or RLE4 codes, bottom row first: an encoded run for two
+// or more equal pixels, an absolute run for three or more that differ, runs of
+// one for the rest; an end of line after every row and an end of bitmap.
+std::vector<uint8_t> rleRows(const BmpSpec &spec) {
+  const bool four = spec.bitsPerPixel == 4;
+  const int perWord = 32 / spec.bitsPerPixel;
+  const size_t length =
+      static_cast<size_t>(spec.rleCarriesPadding ? (spec.width + perWord - 1) / perWord * perWord : spec.width);
+  RleStream stream;
+  std::vector<uint8_t> row(length);
+  for (int y = spec.height - 1; y >= 0; --y) {
+    std::fill(row.begin(), row.end(), 0);
+    for (int x = 0; x < spec.width; ++x) {
+      size_t i = static_cast<size_t>(y) * spec.width + x;
+      row[x] = static_cast<uint8_t>((i < spec.pixels.size() ? spec.pixels[i] : 0) & (four ? 0x0F : 0xFF));
+    }
+    for (size_t x = 0; x < length;) {
+      size_t same = 1;
+      while (x + same < length && same < 255 && row[x + same] == row[x]) ++same;
+      // Pixels that differ from their right neighbour, up to the next pair of equal ones.
+      size_t differ = 0;
+      while (x + differ < length && differ < 255 &&
+             (x + differ + 1 == length || row[x + differ] != row[x + differ + 1]))
+        ++differ;
+      if (differ >= 3) {
+        stream.absolute(std::vector<uint8_t>(row.begin() + x, row.begin() + x + differ), four);
+        x += differ;
+      } else {
+        stream.run(static_cast<int>(same), static_cast<uint8_t>(four ? row[x] * 0x11 : row[x]));
+        x += same;
+      }
+    }
+    stream.endOfLine();
+  }
+  stream.endOfBitmap();
+  return stream.bytes;
 }
 
 }  // namespace
@@ -101,7 +140,9 @@ std::vector<uint8_t> writeBmp(const BmpSpec &spec) {
   out.resize(out.size() + static_cast<size_t>(spec.gapBeforeBits), 0);
 
   const size_t bitsStart = out.size();
-  std::vector<uint8_t> bits = spec.rawBits.empty() ? packedRows(spec) : spec.rawBits;
+  const bool rle =
+      (spec.compression == 1 && spec.bitsPerPixel == 8) || (spec.compression == 2 && spec.bitsPerPixel == 4);
+  std::vector<uint8_t> bits = !spec.rawBits.empty() ? spec.rawBits : rle ? rleRows(spec) : packedRows(spec);
   out.insert(out.end(), bits.begin(), bits.end());
 
   putAt32(out, 2, static_cast<uint32_t>(out.size()));

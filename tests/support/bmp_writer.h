@@ -1,7 +1,8 @@
 // A small BMP file writer for tests and benchmarks: any of the header sizes
 // the platform knows, 1/2/4/8/16/24/32 bits per pixel, bottom-up or
-// top-down rows, colour tables, bit-field masks, and raw pixel streams (RLE or
-// deliberately broken data) written as given.
+// top-down rows, colour tables, bit-field masks, RLE8 and RLE4 streams
+// encoded from the pixels, and raw pixel streams (RLE by hand or deliberately
+// broken data) written as given.
 //
 // Colours in palettes and 24/32-bit pixels are 0x00RRGGBB (the order the
 // bytes of a 24-bit BMP pixel read as a little-endian number), not COLORREF.
@@ -32,7 +33,11 @@ struct BmpSpec {
 
   // Raw pixel values, top row first, width * height of them: palette indices
   // up to 8 bits, the packed value at 16 and 32 bits, 0x00RRGGBB at 24.
+  // Under BI_RLE8 at 8 bits and BI_RLE4 at 4 bits they are run-length encoded.
   std::vector<uint32_t> pixels;
+  // RLE: every row goes on with zero pixels up to the next 32-bit boundary of
+  // its uncompressed form, and the runs carry them, as some tools write rows.
+  bool rleCarriesPadding = false;
   // When not empty, written as the pixel data instead of `pixels`.
   std::vector<uint8_t> rawBits;
 
