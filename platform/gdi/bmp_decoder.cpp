@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -255,31 +256,43 @@ BmpError readUncompressed(BmpContext &c, Bitmap &out) {
 }
 
 // RLE8 and RLE4 into X8R8G8B8, bottom row first; skipped pixels stay black.
+//
+// Some writers encode each row with its padding (the pixels up to the next
+// 32-bit boundary of the uncompressed row), so runs may reach past the row's
+// last pixel: those pixels are dropped, never wrapped onto the next row. A run
+// that reaches past the padding, lies above the last row, or follows a delta
+// past the row's end leaves the picture and refuses the file.
 BmpError readRle(BmpContext &c, Bitmap &out) {
   if (BmpError e = allocate(c, out, PixelLayout{32, 0xFF0000, 0x00FF00, 0x0000FF}); e != BmpError::None) return e;
   std::memset(out.storage.data(), 0, out.storage.size());  // what the stream skips stays black
   const bool four = c.compression == BI_RLE4;
+  const int64_t perWord = 32 / c.bitCount;
+  const int64_t paddedWidth = (c.width + perWord - 1) / perWord * perWord;
+  uint32_t colors[256];  // the palette (COLORREF order) as stored pixels, 0x00RRGGBB
+  for (int i = 0; i < 256; ++i)
+    colors[i] = ((c.palette[i] & 0xFF) << 16) | (c.palette[i] & 0xFF00) | ((c.palette[i] >> 16) & 0xFF);
   const uint8_t *p = c.data + c.bitsOffset;
   const uint8_t *end = c.data + c.size;
   int64_t x = 0, y = 0;
 
-  auto put = [&](uint8_t index) -> bool {
-    if (x >= c.width || y >= c.height) return false;
-    uint32_t rgb = c.palette[index];  // COLORREF order; stored as 0x00RRGGBB
-    uint32_t pixel = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
-    std::memcpy(storageRow(out, y) + x * 4, &pixel, 4);
-    ++x;
-    return true;
+  // How many of a run's `count` pixels from the current position lie inside
+  // the row, or -1 when the run leaves the picture.
+  auto inRow = [&](int64_t count) -> int64_t {
+    if (y >= c.height || x + count > paddedWidth) return -1;
+    return x >= c.width ? 0 : std::min(count, c.width - x);
   };
+  auto at = [&](int64_t draw) { return draw > 0 ? storageRow(out, y) + x * 4 : nullptr; };
 
   while (end - p >= 2) {
     uint8_t count = p[0], value = p[1];
     p += 2;
     if (count > 0) {
-      for (int i = 0; i < count; ++i) {
-        uint8_t index = four ? static_cast<uint8_t>(i & 1 ? value & 0x0F : value >> 4) : value;
-        if (!put(index)) return BmpError::BadRle;
-      }
+      int64_t draw = inRow(count);
+      if (draw < 0) return BmpError::BadRle;
+      const uint32_t pair[2] = {colors[four ? value >> 4 : value], colors[four ? value & 0x0F : value]};
+      uint8_t *d = at(draw);
+      for (int64_t i = 0; i < draw; ++i) std::memcpy(d + i * 4, &pair[i & 1], 4);
+      x += count;
       continue;
     }
     if (value == 0) {  // end of line
@@ -292,17 +305,23 @@ BmpError readRle(BmpContext &c, Bitmap &out) {
       x += p[0];
       y += p[1];
       p += 2;
+      // Past the row's end a delta has left the picture: no run may follow on this row.
+      if (x > c.width) x = paddedWidth + 1;
     } else {  // absolute run of `value` pixels, padded to a 16-bit boundary
       size_t bytes = four ? (value + 1u) / 2 : value;
       size_t padded = (bytes + 1) & ~size_t(1);
       size_t available = static_cast<size_t>(end - p);
-      int pixels = value;
+      int64_t pixels = value;
       if (bytes > available)
-        pixels = static_cast<int>(four ? available * 2 : available);  // cut short: keep what is there
-      for (int i = 0; i < pixels; ++i) {
+        pixels = static_cast<int64_t>(four ? available * 2 : available);  // cut short: keep what is there
+      int64_t draw = inRow(pixels);
+      if (draw < 0) return BmpError::BadRle;
+      uint8_t *d = at(draw);
+      for (int64_t i = 0; i < draw; ++i) {
         uint8_t index = four ? static_cast<uint8_t>(i & 1 ? p[i / 2] & 0x0F : p[i / 2] >> 4) : p[i];
-        if (!put(index)) return BmpError::BadRle;
+        std::memcpy(d + i * 4, &colors[index], 4);
       }
+      x += pixels;
       p += padded < available ? padded : available;
     }
   }

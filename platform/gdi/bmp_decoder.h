@@ -9,7 +9,8 @@
 //  - 16, 24 and 32 bits: the file's own pixels and channel masks, unchanged;
 //  - 1, 2, 4 and 8 bits: one palette index per byte, with a 256-entry palette
 //    padded with black (an index past the file's palette shows black);
-//  - RLE: 32 bits X8R8G8B8, pixels that the stream skips left black.
+//  - RLE: 32 bits X8R8G8B8, pixels that the stream skips left black, and
+//    pixels that runs carry past a row's end, into its padding, dropped.
 // Rows keep the file's order in storage (as the platform's DIB sections do);
 // the bitmap's `pixels` view always starts at the top row, with a negative
 // pitch for bottom-up files.

@@ -244,8 +244,9 @@ TEST_F(BadPicture, PaletteIndicesPastTheTableShowBlack) {
   EXPECT_GT(black, 0);
 }
 
-// An RLE stream that runs past the picture, or a file that claims more than
-// it holds, is refused: no surface, the size as it was, nothing to restore.
+// An RLE stream that runs past the picture (past a row's padding, or past
+// the last row), or a file that claims more than it holds, is refused: no
+// surface, the size as it was, nothing to restore.
 TEST_F(BadPicture, RefusedFilesLeaveNoPicture) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
   bmptest::BmpSpec rle;
@@ -255,8 +256,8 @@ TEST_F(BadPicture, RefusedFilesLeaveNoPicture) {
   rle.rawBits = bmptest::RleStream().delta(1, 3).run(1, 1).bytes;  // below the last row
   files.emplace_back("RLE8 past the last row", bmptest::writeBmp(rle));
   rle.bitsPerPixel = 4, rle.compression = BI_RLE4;
-  rle.rawBits = bmptest::RleStream().absolute({1, 1, 1, 1, 1}, true).endOfBitmap().bytes;
-  files.emplace_back("RLE4 absolute run past the row", bmptest::writeBmp(rle));
+  rle.rawBits = bmptest::RleStream().absolute({1, 1, 1, 1, 1, 1, 1, 1, 1}, true).endOfBitmap().bytes;
+  files.emplace_back("RLE4 absolute run past the row's padding", bmptest::writeBmp(rle));
   files.emplace_back("a huge claim", claimingSize(30000, 2000, 24, BI_RGB, 64));
   files.emplace_back("a PNG", robustness::pngSignatureFile());
   files.emplace_back("text", robustness::textFile());

@@ -145,6 +145,15 @@ std::vector<SampleBitmap> build() {
     s.run(4, 2).endOfLine().run(4, 3);
     add("rle8_unterminated_4x3.bmp", rle(4, 3, false, s, 4), true);
   }
+  {
+    // Encoded by the writer with each row's padding pixel in its runs.
+    BmpSpec s = indexed(7, 5, 8, 40);
+    s.compression = kRle8;
+    s.palette.resize(16);
+    s.pixels = pattern(7, 5, 8, 16);
+    s.rleCarriesPadding = true;
+    add("rle8_padded_7x5.bmp", s, true);
+  }
   return all;
 }
 

@@ -18,7 +18,8 @@ struct SampleBitmap {
 
 // About thirty pictures of odd sizes: 1, 2, 4, 8 bits with palettes under
 // each header kind, 16 and 32 bits with and without bit fields, 24 bits
-// bottom-up and top-down, RLE8 and RLE4 with deltas and absolute runs.
+// bottom-up and top-down, RLE8 and RLE4 with deltas and absolute runs, and
+// RLE8 whose runs carry each row's padding.
 const std::vector<SampleBitmap> &sampleBitmaps();
 
 // One of them by name; aborts when there is none.

@@ -292,6 +292,43 @@ TEST(BmpDecoder, RleSkippedPixelsAreBlackAndCutStreamsKeepWhatTheyDrew) {
   EXPECT_EQ(rgbAt(*r.bitmap, 2, 1), 0u);
 }
 
+// Rows encoded with their padding, as some tools write them: runs reach past
+// each row's last pixel into the padding, and the row keeps its own pixels.
+// The rows end in each way a run can carry the padding: one run of the last
+// pixel's value, a run of padding alone, and an absolute run.
+TEST(BmpDecoder, RleRunsCarryingTheRowPaddingKeepTheRowsPixels) {
+  for (bool four : {false, true})
+    for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 637}) {
+      SCOPED_TRACE(std::string(four ? "RLE4" : "RLE8") + " width " + std::to_string(width));
+      BmpSpec s = rleSpec(width, 4, four, grayPalette(16));
+      s.rleCarriesPadding = true;
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < width; ++x) {
+          const uint32_t differing = static_cast<uint32_t>(x * 3 + y) % 15 + 1;  // never two equal in a row
+          const uint32_t values[4] = {0, 5, differing, x + 1 == width ? 0 : differing};
+          s.pixels.push_back(values[y]);
+        }
+      expectPicture(s, decode(s));
+    }
+  // By hand: an RLE4 run with two nibbles and an absolute RLE8 run, each
+  // reaching past a row of 5; the next row starts where it should.
+  const uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF;
+  BmpSpec s = rleSpec(5, 2, true, {0, R, G, B});
+  s.rawBits = RleStream().run(8, 0x12).endOfLine().absolute({3, 2, 1, 3, 2, 1, 3}, true).endOfBitmap().bytes;
+  BmpResult r = decode(s);
+  ASSERT_TRUE(r.bitmap) << describeBmpError(r.error);
+  uint32_t want[2][5] = {{B, G, R, B, G}, {R, G, R, G, R}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(rgbAt(*r.bitmap, x, y), want[y][x]) << x << "," << y;
+  s = rleSpec(5, 2, false, {0, R, G, B});
+  s.rawBits = RleStream().absolute({1, 2, 3, 1, 2, 3, 1}).run(1, 2).endOfLine().run(5, 3).endOfBitmap().bytes;
+  r = decode(s);
+  ASSERT_TRUE(r.bitmap) << describeBmpError(r.error);
+  uint32_t want8[2][5] = {{B, B, B, B, B}, {R, G, B, R, G}};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(rgbAt(*r.bitmap, x, y), want8[y][x]) << x << "," << y;
+}
+
 TEST(BmpDecoder, RefusesRleThatWritesOutsideThePicture) {
   BmpSpec s = rleSpec(4, 2, false, {0, 0xFFFFFF});
   s.rawBits = RleStream().run(5, 1).endOfBitmap().bytes;  // past the right edge
@@ -302,6 +339,20 @@ TEST(BmpDecoder, RefusesRleThatWritesOutsideThePicture) {
   EXPECT_EQ(decode(s).error, BmpError::BadRle);
   s.rawBits = RleStream().delta(200, 200).endOfBitmap().bytes;  // moving away is fine while nothing is drawn
   EXPECT_TRUE(decode(s).bitmap);
+  // A row of 5 is padded to 8 pixels in RLE8 and in RLE4; runs reach no further.
+  s.width = 5;
+  s.rawBits = RleStream().run(4, 1).run(5, 1).endOfBitmap().bytes;  // past the padding
+  EXPECT_EQ(decode(s).error, BmpError::BadRle);
+  s.rawBits = RleStream().run(5, 1).run(5, 1).endOfBitmap().bytes;  // the next row without its end of line
+  EXPECT_EQ(decode(s).error, BmpError::BadRle);
+  s.rawBits = RleStream().delta(6, 0).run(1, 1).endOfBitmap().bytes;  // a delta past the row's end, then a run
+  EXPECT_EQ(decode(s).error, BmpError::BadRle);
+  s.rawBits = RleStream().run(5, 1).endOfLine().run(5, 1).endOfLine().run(1, 1).bytes;  // past the last row
+  EXPECT_EQ(decode(s).error, BmpError::BadRle);
+  s.bitsPerPixel = 4, s.compression = BI_RLE4;
+  s.rawBits = RleStream().absolute({1, 1, 1, 1, 1, 1, 1, 1, 1}, true).endOfBitmap().bytes;
+  EXPECT_EQ(decode(s).error, BmpError::BadRle);
+  s.bitsPerPixel = 8, s.compression = BI_RLE8;
   s.rawBits = RleStream().run(1, 1).endOfBitmap().bytes;
   s.topDown = true;  // RLE is bottom-up only
   EXPECT_EQ(decode(s).error, BmpError::BadRle);
