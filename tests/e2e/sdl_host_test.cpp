@@ -767,6 +767,14 @@ TEST_F(SdlHostTest, OnlyChangedFramesAreUploadedAndEveryChangedOneIs) {
   EXPECT_EQ(pixelShown(0, 0), 0xFF0000u);
   EXPECT_EQ(host.stats().skipped, 3);
 
+  // A renderer that lost its textures gets the same frame again.
+  SDL_Event reset{};
+  reset.type = SDL_RENDER_DEVICE_RESET;
+  EXPECT_FALSE(host.translate(reset, &event));
+  host.present(1, c.buffer);
+  EXPECT_EQ(pixelShown(0, 0), 0xFF0000u);
+  EXPECT_EQ(host.stats().skipped, 3);
+
   // A new window starts with nothing shown.
   host.destroyWindow(1);
   createShown();

@@ -407,6 +407,16 @@ bool SdlHost::translate(const SDL_Event &sdlEvent, HostEvent *event) {
       event->type = HostEvent::Close;
       event->window = windows_.empty() ? 0 : windows_.begin()->first;
       return true;
+    case SDL_RENDER_DEVICE_RESET:
+      // The renderers lost their textures: the next frame is uploaded anew,
+      // changed or not.
+      for (auto &[id, w] : windows_) {
+        if (w.texture) SDL_DestroyTexture(w.texture);
+        w.texture = nullptr;
+        w.hasFrame = false;
+        w.shown.clear();
+      }
+      return false;
     default:
       return false;
   }
