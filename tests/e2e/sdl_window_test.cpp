@@ -517,6 +517,8 @@ TEST_F(SdlWindowTest, EveryChangedFrameReachesTheScreenInTheNextRefresh) {
   EXPECT_EQ(m[2], "1") << "a changed frame waited: " << output;
   // Repeats come 40 ms apart, so nearly every step has its own key and frame.
   const long keys = std::stol(m[3]);
+  std::printf("held key: %d zoom steps, %ld keys each shown in the next frame, %ld of %ld frames presented\n", steps,
+              keys, frames - skipped, frames);
   EXPECT_GE(keys, steps / 2) << output;
   EXPECT_GE(frames - skipped, keys + 1) << "presents: the first frame and one per key";
   EXPECT_GT(skipped, frames / 2) << "the still picture around the key is not presented again";
