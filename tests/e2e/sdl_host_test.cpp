@@ -15,6 +15,7 @@
 #include "host/sdl/sdl_frame.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sdl/sdl_keys.h"
+#include "host/sdl/sdl_shown_frame.h"
 
 namespace {
 
@@ -285,6 +286,59 @@ TEST(SdlConversion, DirectFormatsMeanTheSamePixelsToSdl) {
   }
 }
 
+// ---- telling a changed frame ----
+
+TEST(SdlShownFrame, AnyVisibleDifferenceCountsAndPaddingDoesNot) {
+  const PixelLayout layouts[] = {layer::layout8(), layer::layout565(), layer::layout24(), layer::layout32()};
+  for (const PixelLayout &layout : layouts) {
+    SCOPED_TRACE(layout.bitsPerPixel);
+    TestFrame frame(layout, 64, 48, 4);
+    ShownFrame shown;
+    EXPECT_TRUE(shown.differs(frame.buffer)) << "nothing kept yet";
+    shown.keep(frame.buffer);
+    // The same pixels in another buffer with another pitch and padding.
+    TestFrame copy(layout, 64, 48, 12);
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64; ++x) layer::writePixel(copy.buffer, x, y, layer::readPixel(frame.buffer, x, y));
+    copy.bytes[static_cast<size_t>(copy.buffer.pitch) - 1] = 0x11;
+    EXPECT_FALSE(shown.differs(copy.buffer));
+    // The first and the last pixel.
+    for (const auto &[x, y] : {std::pair{0, 0}, std::pair{63, 47}}) {
+      TestFrame changed = copy;
+      changed.buffer.bits = changed.bytes.data();
+      layer::writePixel(changed.buffer, x, y, layer::readPixel(copy.buffer, x, y) ^ 1);
+      EXPECT_TRUE(shown.differs(changed.buffer)) << x << "," << y;
+    }
+    TestFrame smaller(layout, 64, 47, 4);
+    EXPECT_TRUE(shown.differs(smaller.buffer));
+    // The page is drawn over after the flip; what is kept is a copy.
+    layer::writePixel(frame.buffer, 5, 5, layer::readPixel(frame.buffer, 5, 5) ^ 1);
+    EXPECT_TRUE(shown.differs(frame.buffer));
+    shown.clear();
+    EXPECT_TRUE(shown.differs(frame.buffer));
+  }
+  // Same bytes, another layout: other colours.
+  TestFrame frame555(layer::layout555(), 8, 8), frame565(layer::layout565(), 8, 8);
+  ShownFrame shown;
+  shown.keep(frame555.buffer);
+  EXPECT_TRUE(shown.differs(frame565.buffer));
+}
+
+TEST(SdlShownFrame, EightBitFramesDifferByTheirPalette) {
+  TestFrame frame(layer::layout8(), 16, 16);
+  std::vector<uint32_t> palette(layer::defaultPalette(), layer::defaultPalette() + 256);
+  ShownFrame shown;
+  shown.keep(frame.buffer);  // no palette: the default one
+  frame.buffer.palette = palette.data();
+  EXPECT_FALSE(shown.differs(frame.buffer)) << "the default palette given explicitly";
+  palette[255] ^= 0x010000;
+  EXPECT_TRUE(shown.differs(frame.buffer));
+  shown.keep(frame.buffer);
+  EXPECT_FALSE(shown.differs(frame.buffer));
+  palette[0] ^= 1;  // the kept palette is a copy
+  EXPECT_TRUE(shown.differs(frame.buffer));
+}
+
 // ---- pacing ----
 
 // Runs `frames` frames of a loop that draws for `drawSeconds` and whose
@@ -345,6 +399,37 @@ TEST(SdlPacing, SlowFramesAreNeitherDelayedNorFollowedByABurst) {
   std::vector<double> fast = runPaced(pacer, now, 10, 0.001, 0.0001);
   EXPECT_GE(fast[0] - slow.back(), 0.001);
   for (size_t i = 1; i < fast.size(); ++i) EXPECT_GT(fast[i] - fast[i - 1], 0.9 / 60) << i;
+}
+
+TEST(SdlPacing, SkippedFramesStillTakeOneRefreshEach) {
+  // Paced by the host: presents and skips share one beat.
+  FramePacer pacer(60);
+  double now = 0;
+  std::vector<double> times;
+  for (int i = 0; i < 30; ++i) {
+    now += 0.0002;
+    times.push_back(now);
+    now += i % 3 == 0 ? pacer.afterPresent(now, 0.0005) : pacer.afterSkip(now);
+  }
+  for (size_t i = 2; i < times.size(); ++i) EXPECT_NEAR(times[i] - times[i - 1], 1.0 / 60, 1e-6) << i;
+
+  // The renderer waits for vsync: a skip waits out the refresh that began
+  // with the last present, and the next present its own.
+  FramePacer synced(60);
+  now = 0;
+  for (int i = 0; i < 10; ++i) {
+    now += 0.0002 + 1.0 / 60;
+    EXPECT_EQ(synced.afterPresent(now, 1.0 / 60), 0);
+  }
+  ASSERT_TRUE(synced.vsyncTrusted());
+  const double lastPresent = now;
+  now += 0.0002;
+  now += synced.afterSkip(now);
+  EXPECT_NEAR(now, lastPresent + 1.0 / 60, 1e-9);
+  now += 0.0002;
+  now += synced.afterSkip(now);
+  EXPECT_NEAR(now, lastPresent + 2.0 / 60, 1e-9);
+  EXPECT_TRUE(synced.vsyncTrusted()) << "skips say nothing about the renderer";
 }
 
 // ---- the host on SDL's invisible drivers ----
@@ -637,6 +722,65 @@ TEST_F(SdlHostTest, EveryLayoutIsShown) {
     EXPECT_EQ(at(639, 479), 0u);
     EXPECT_EQ(at(400, 100), 0xFFFFFFu);
   }
+}
+
+TEST_F(SdlHostTest, OnlyChangedFramesAreUploadedAndEveryChangedOneIs) {
+  createShown();
+  auto pixelShown = [&](int x, int y) {
+    std::vector<uint32_t> out;
+    int width = 0, height = 0;
+    EXPECT_TRUE(host.readOutput(1, &out, &width, &height));
+    return out.empty() ? 0xDEADu
+                       : out[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] & 0xFFFFFF;
+  };
+  // Two pages flipped in turn, as DirectDraw does: A, A, B, B, A.
+  TestFrame a(layer::layout24(), 640, 480), b(layer::layout24(), 640, 480);
+  std::fill(a.bytes.begin(), a.bytes.end(), 0);
+  std::fill(b.bytes.begin(), b.bytes.end(), 0);
+  TestFrame a2 = a;
+  a2.buffer.bits = a2.bytes.data();
+  b.set(639, 479, 0xFFFFFF);  // the very last pixel differs
+  host.present(1, a.buffer);
+  host.present(1, a2.buffer);
+  EXPECT_EQ(host.stats().skipped, 1);
+  host.present(1, b.buffer);
+  EXPECT_EQ(pixelShown(639, 479), 0xFFFFFFu);
+  host.present(1, b.buffer);
+  EXPECT_EQ(host.stats().skipped, 2);
+  host.present(1, a2.buffer);
+  EXPECT_EQ(pixelShown(639, 479), 0u) << "back to the older page";
+  EXPECT_EQ(host.stats().frames, 5);
+  EXPECT_EQ(host.stats().skipped, 2);
+
+  // An exposed window shows the last frame again; later equal frames stay skipped.
+  HostEvent event;
+  host.translate(windowEvent(SDL_WINDOWEVENT_EXPOSED), &event);
+  EXPECT_EQ(pixelShown(639, 479), 0u);
+  host.present(1, a.buffer);
+  EXPECT_EQ(host.stats().skipped, 3);
+
+  // Another layout with the same bytes is another picture.
+  TestFrame c(layer::layout32(), 640, 480);
+  std::fill(c.bytes.begin(), c.bytes.end(), 0);
+  c.set(0, 0, 0x0000FF);
+  host.present(1, c.buffer);
+  EXPECT_EQ(pixelShown(0, 0), 0xFF0000u);
+  EXPECT_EQ(host.stats().skipped, 3);
+
+  // A renderer that lost its textures gets the same frame again.
+  SDL_Event reset{};
+  reset.type = SDL_RENDER_DEVICE_RESET;
+  EXPECT_FALSE(host.translate(reset, &event));
+  host.present(1, c.buffer);
+  EXPECT_EQ(pixelShown(0, 0), 0xFF0000u);
+  EXPECT_EQ(host.stats().skipped, 3);
+
+  // A new window starts with nothing shown.
+  host.destroyWindow(1);
+  createShown();
+  host.present(1, c.buffer);
+  EXPECT_EQ(pixelShown(0, 0), 0xFF0000u);
+  EXPECT_EQ(host.stats().skipped, 3);
 }
 
 TEST_F(SdlHostTest, SilentAudioOnTheDummyDriverAndNoneWithoutADevice) {

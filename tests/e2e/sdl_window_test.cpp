@@ -401,6 +401,7 @@ class SdlWindowTest : public ::testing::Test {
   }
 
   std::string measure(const Environment &environment);
+  int holdZoomIn(double seconds);
 
   std::string viewerPath_, dir_, display_;
   int width_ = 0, height_ = 0;
@@ -449,13 +450,18 @@ TEST_F(SdlWindowTest, AltF4EndsTheViewerWithExitCodeZero) {
   EXPECT_EQ(viewer_.wait(15), 0) << viewerOutput();
 }
 
-TEST_F(SdlWindowTest, AHeldKeyRepeatsItsCommand) {
-  ASSERT_FALSE(startWithFirstFrame().empty());
+// Holds keypad + for `seconds`, then checks that the settled screen is the
+// frame the program draws after as many steps as its zoom line shows.
+// Returns that number of steps, or -1 after a failure.
+int SdlWindowTest::holdZoomIn(double seconds) {
   xdotool({"keydown", "KP_Add"});
-  pause(1.5);  // the X server repeats a held key after about 0.66 s, every 40 ms
+  pause(seconds);  // the X server repeats a held key after about 0.66 s, every 40 ms
   xdotool({"keyup", "KP_Add"});
   const RgbImage screen = settledScreen();
-  ASSERT_FALSE(screen.empty());
+  if (screen.empty()) {
+    ADD_FAILURE() << "no screenshot";
+    return -1;
+  }
 
   // Which zoom does the zoom line show?
   int steps = -1;
@@ -464,15 +470,58 @@ TEST_F(SdlWindowTest, AHeldKeyRepeatsItsCommand) {
     overlayText(line, zoomLine(zoomPercentAfter(k)), 0);
     if (compareImages(crop(screen, 0, 0, kScreenWidth, 13), line).empty()) steps = k;
   }
-  ASSERT_GE(steps, 0) << "the zoom line shows no zoom reachable with keypad +";
-  EXPECT_GE(steps, 3) << "a held key should have repeated several times";
+  if (steps < 0) {
+    ADD_FAILURE() << "the zoom line shows no zoom reachable with keypad +";
+    return -1;
+  }
 
   // The whole screen is the frame the program draws after that many steps.
   ScenarioRun reference("frame; key ADD " + std::to_string(steps) + "; frame; dump held; key ESCAPE");
-  ASSERT_FALSE(reference.frame("held").empty()) << reference.describe();
+  if (reference.frame("held").empty()) {
+    ADD_FAILURE() << reference.describe();
+    return -1;
+  }
   EXPECT_EQ(compareImages(screen, reference.frame("held")), "");
+  return steps;
+}
+
+TEST_F(SdlWindowTest, AHeldKeyRepeatsItsCommand) {
+  ASSERT_FALSE(startWithFirstFrame().empty());
+  const int steps = holdZoomIn(1.5);
+  ASSERT_GE(steps, 0);
+  EXPECT_GE(steps, 3) << "a held key should have repeated several times";
   key("Escape");
   EXPECT_EQ(viewer_.wait(15), 27) << viewerOutput();
+}
+
+TEST_F(SdlWindowTest, EveryChangedFrameReachesTheScreenInTheNextRefresh) {
+  // A frame equal to the one on the screen is not presented again. A held
+  // zoom key changes the picture at every repeat: each of those frames must
+  // be presented, in the refresh right after its key.
+  ASSERT_FALSE(startWithFirstFrame(640, 480, {{"CORVANE_SDL_STATS", "1"}}).empty());
+  pause(0.5);  // a still picture meanwhile
+  const int steps = holdZoomIn(1.5);
+  ASSERT_GE(steps, 3);
+  key("Escape");
+  ASSERT_EQ(viewer_.wait(15), 27) << viewerOutput();
+
+  const std::string output = viewerOutput();
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(output, m, std::regex("(\\d+) frames, .* (\\d+) presents skipped"))) << output;
+  const long frames = std::stol(m[1]), skipped = std::stol(m[2]);
+  ASSERT_TRUE(std::regex_search(output, m,
+                                std::regex("key to changed frame: (\\d+)\\.\\.(\\d+) frames, mean "
+                                           "[0-9.]+ over (\\d+) keys")))
+      << output;
+  EXPECT_EQ(m[1], "1");
+  EXPECT_EQ(m[2], "1") << "a changed frame waited: " << output;
+  // Repeats come 40 ms apart, so nearly every step has its own key and frame.
+  const long keys = std::stol(m[3]);
+  std::printf("held key: %d zoom steps, %ld keys each shown in the next frame, %ld of %ld frames presented\n", steps,
+              keys, frames - skipped, frames);
+  EXPECT_GE(keys, steps / 2) << output;
+  EXPECT_GE(frames - skipped, keys + 1) << "presents: the first frame and one per key";
+  EXPECT_GT(skipped, frames / 2) << "the still picture around the key is not presented again";
 }
 
 TEST_F(SdlWindowTest, LosingTheFocusAndGettingItBackReloadsThePicture) {
@@ -552,7 +601,8 @@ std::string SdlWindowTest::measure(const Environment &environment) {
     key(k);
     pause(0.3);
   }
-  const double active = viewerCpu(3.0) / 3.0;
+  // Active, showing a still picture: drawn every refresh, presented once.
+  const double active = viewerCpu(5.0) / 5.0;
   takeFocusAway();
   pause(0.5);
   const double inactive = viewerCpu(3.0) / 3.0;
@@ -575,13 +625,21 @@ std::string SdlWindowTest::measure(const Environment &environment) {
               m[1].str().c_str(), toFirstScreen);
   std::printf("frames per second while drawing: %.1f\n", perSecond);
   std::printf("key to the frame that shows it: %s\n", latencies ? keys[1].str().c_str() : "not measured");
-  std::printf("CPU of one core: %.1f %% active, %.1f %% inactive\n", active * 100, inactive * 100);
+  std::printf("CPU of one core: %.1f %% active with a still picture, %.1f %% inactive\n", active * 100, inactive * 100);
+  std::smatch host;
+  if (std::regex_search(output, host, std::regex("renderer ([^;]*); CPU ([0-9.]+) % [^;]*; (\\d+) presents skipped")))
+    std::printf("host: renderer %s, CPU %s %% while drawing, %s presents skipped of %s frames\n", host[1].str().c_str(),
+                host[2].str().c_str(), host[3].str().c_str(), m[2].str().c_str());
+  else
+    ADD_FAILURE() << "no renderer, CPU or skipped presents in the host's figures: " << output;
   RecordProperty("first_frame_ms", m[1].str());
   RecordProperty("frames_per_second", m[3].str());
 
   EXPECT_LE(perSecond, 75) << "presents are not paced to the refresh rate";
   EXPECT_GT(perSecond, 5);
   EXPECT_LT(inactive, 0.1) << "an inactive viewer should block waiting for messages";
+  // Was 16-27 % when every frame was uploaded and presented; about 3 % now.
+  EXPECT_LT(active, 0.1) << "a still picture should not be presented again and again";
   EXPECT_TRUE(latencies) << output;
   if (latencies) {
     EXPECT_NE(keys[1].str().find("1..1 frames"), std::string::npos)
@@ -590,12 +648,19 @@ std::string SdlWindowTest::measure(const Environment &environment) {
   return output;
 }
 
-TEST_F(SdlWindowTest, AnActiveViewerIsPacedAndAnInactiveOneSleeps) { measure({}); }
+TEST_F(SdlWindowTest, AnActiveViewerIsPacedAndAnInactiveOneSleeps) {
+  // Xvfb offers no direct rendering: OpenGL would be llvmpipe, dearer than
+  // SDL's software renderer.
+  const std::string output = measure({});
+  EXPECT_NE(output.find("renderer software;"), std::string::npos) << output;
+}
 
 TEST_F(SdlWindowTest, WithoutVsyncTheHostPacesPresentsItself) {
-  // SDL_RENDER_VSYNC=0 takes the renderer's own waiting away.
-  const std::string output = measure({{"SDL_RENDER_VSYNC", "0"}});
+  // SDL_RENDER_VSYNC=0 takes the renderer's own waiting away; the renderer
+  // named in SDL_RENDER_DRIVER is the one used.
+  const std::string output = measure({{"SDL_RENDER_VSYNC", "0"}, {"SDL_RENDER_DRIVER", "opengl"}});
   EXPECT_NE(output.find("paced by the host"), std::string::npos) << output;
+  EXPECT_NE(output.find("renderer opengl;"), std::string::npos) << output;
 }
 
 }  // namespace

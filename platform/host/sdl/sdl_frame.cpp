@@ -89,6 +89,19 @@ double FramePacer::afterPresent(double now, double presentSeconds, bool renderer
     next_ = now + interval_;
     return 0;
   }
+  return untilNextDeadline(now);
+}
+
+double FramePacer::afterSkip(double now) {
+  if (!started_) {
+    started_ = true;
+    next_ = now + interval_;
+    return 0;
+  }
+  return untilNextDeadline(now);
+}
+
+double FramePacer::untilNextDeadline(double now) {
   if (now >= next_) {
     // Late: keep to the beat if only a little behind, start afresh if more.
     next_ = now - next_ > interval_ ? now + interval_ : next_ + interval_;

@@ -42,10 +42,16 @@ class FramePacer {
   // `presentSeconds`; returns the seconds to sleep before the next frame.
   // A renderer that does not claim vsync is never trusted to wait.
   double afterPresent(double now, double presentSeconds, bool rendererClaimsVsync = true);
+  // Called for a frame that was not presented (it was already on the
+  // screen); returns the seconds to sleep so that it still takes one
+  // refresh, on the beat of the presents before it.
+  double afterSkip(double now);
   bool vsyncTrusted() const { return vsyncTrusted_; }
   double averagePresent() const { return averagePresent_; }
 
  private:
+  double untilNextDeadline(double now);
+
   double interval_ = 1.0 / 60.0;
   double next_ = 0;
   double averagePresent_ = 0;

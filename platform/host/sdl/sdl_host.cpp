@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "host/sdl/sdl_keys.h"
+#include "host/sdl/sdl_renderer_choice.h"
 
 namespace layer::sdl {
 namespace {
@@ -51,6 +52,18 @@ double secondsSinceProcessStart() {
   clock_gettime(CLOCK_BOOTTIME, &now);
   const double boot = static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
   return boot - static_cast<double>(startTicks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// CPU seconds this process has used, all threads together.
+double processCpuSeconds() {
+  timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
+void sleepFor(double seconds) {
+  const Uint32 milliseconds = static_cast<Uint32>(seconds * 1000.0 + 0.5);
+  if (milliseconds > 0) SDL_Delay(milliseconds);
 }
 
 void SDLCALL fillSilence(void *, Uint8 *stream, int length) { std::memset(stream, 0, static_cast<size_t>(length)); }
@@ -92,6 +105,9 @@ bool SdlHost::ensureVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a closed window is reported once, as Close
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  // The software renderer draws into the window's own surface; SDL would
+  // otherwise show that surface through an OpenGL texture, loading GL.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     whyNoDisplay_ = std::string("no display: ") + SDL_GetError();
@@ -153,17 +169,19 @@ bool SdlHost::createWindow(int window, const char *title, int width, int height,
     return false;
   }
   // Vsync where the renderer has it; present() paces the rest itself.
+  const int driver = cheapestRenderDriver(w.sdlWindow);
   const Uint32 tries[] = {SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC, SDL_RENDERER_PRESENTVSYNC, 0};
   for (Uint32 flags : tries) {
-    if ((w.renderer = SDL_CreateRenderer(w.sdlWindow, -1, flags)) != nullptr) break;
+    if ((w.renderer = SDL_CreateRenderer(w.sdlWindow, driver, flags)) != nullptr) break;
   }
   if (!w.renderer) {
     if (whyNot) *whyNot = std::string("no renderer: ") + SDL_GetError();
     SDL_DestroyWindow(w.sdlWindow);
     return false;
   }
-  SDL_RendererInfo info;
+  SDL_RendererInfo info{};
   w.rendererVsync = SDL_GetRendererInfo(w.renderer, &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+  stats_.renderer = info.name ? info.name : "";
   windows_[window] = w;
   return true;
 }
@@ -265,11 +283,22 @@ bool SdlHost::readOutput(int window, std::vector<uint32_t> *pixels, int *width, 
 void SdlHost::present(int window, const PixelBuffer &frame) {
   Window *w = find(window);
   if (!w || !frame.bits || frame.width <= 0 || frame.height <= 0) return;
+  ++stats_.frames;
+  if (w->hasFrame && !w->shown.differs(frame)) {
+    // Already on the screen, and an exposed or resized window is repainted
+    // when its event comes: no upload and no present, but the frame still
+    // takes its refresh.
+    ++stats_.skipped;
+    if (stats_.enabled) noteFrame(false);
+    sleepFor(pacer_.afterSkip(secondsNow()));
+    return;
+  }
   Uint32 format = directTextureFormat(frame.layout);
   const bool direct = format != SDL_PIXELFORMAT_UNKNOWN;
   if (!direct) format = SDL_PIXELFORMAT_RGB24;
   if (!w->texture || w->textureWidth != frame.width || w->textureHeight != frame.height || w->textureFormat != format) {
     if (w->texture) SDL_DestroyTexture(w->texture);
+    w->hasFrame = false;
     w->texture = SDL_CreateTexture(w->renderer, format, SDL_TEXTUREACCESS_STREAMING, frame.width, frame.height);
     if (!w->texture) return;
     SDL_SetTextureScaleMode(w->texture, SDL_ScaleModeNearest);
@@ -285,46 +314,35 @@ void SdlHost::present(int window, const PixelBuffer &frame) {
     convertToRgb24(frame, conversion_.data(), pitch);
     SDL_UpdateTexture(w->texture, nullptr, conversion_.data(), pitch);
   }
+  w->shown.keep(frame);
   w->hasFrame = true;
   const double start = secondsNow();
   redraw(*w);
   const double took = secondsNow() - start;
-  if (stats_.enabled) noteFrame(frame);
-  pace(took, w->rendererVsync);
+  if (stats_.enabled) noteFrame(true);
+  sleepFor(pacer_.afterPresent(secondsNow(), took, w->rendererVsync));
 }
 
-void SdlHost::pace(double presentSeconds, bool rendererVsync) {
-  const double wait = pacer_.afterPresent(secondsNow(), presentSeconds, rendererVsync);
-  const Uint32 milliseconds = static_cast<Uint32>(wait * 1000.0 + 0.5);
-  if (milliseconds > 0) SDL_Delay(milliseconds);
-}
-
-void SdlHost::noteFrame(const PixelBuffer &frame) {
+void SdlHost::noteFrame(bool changed) {
   Stats &s = stats_;
   const double now = secondsNow();
-  if (++s.presents == 1) {
+  const double cpu = processCpuSeconds();
+  if (s.firstPresentSeconds < 0) {
     s.firstPresentSeconds = secondsSinceProcessStart();
-  } else if (now - s.lastPresentAt < 0.25) {
+  } else if (now - s.lastFrameAt < 0.25) {
     // Frames drawn back to back; longer gaps are time spent inactive.
-    s.drawingSeconds += now - s.lastPresentAt;
+    s.drawingSeconds += now - s.lastFrameAt;
+    s.drawingCpuSeconds += cpu - s.lastFrameCpu;
     ++s.drawingFrames;
   }
-  s.lastPresentAt = now;
-  const size_t rowBytes = static_cast<size_t>(frame.width) * static_cast<size_t>(frame.layout.bytesPerPixel());
-  const size_t size = rowBytes * static_cast<size_t>(frame.height);
-  bool changed = s.previousFrame.size() != size;
-  s.previousFrame.resize(size);
-  for (int y = 0; y < frame.height; ++y) {
-    uint8_t *kept = s.previousFrame.data() + rowBytes * static_cast<size_t>(y);
-    if (!changed && std::memcmp(kept, frame.row(y), rowBytes) != 0) changed = true;
-    std::memcpy(kept, frame.row(y), rowBytes);
-  }
-  if (s.pendingKeyPresent < 0) return;
+  s.lastFrameAt = now;
+  s.lastFrameCpu = cpu;
+  if (s.pendingKeyFrame < 0) return;
   if (changed) {
-    s.keyLatencies.push_back(s.presents - s.pendingKeyPresent);
-    s.pendingKeyPresent = -1;
-  } else if (s.presents - s.pendingKeyPresent > 120) {
-    s.pendingKeyPresent = -1;  // a key that changed nothing
+    s.keyLatencies.push_back(s.frames - s.pendingKeyFrame);
+    s.pendingKeyFrame = -1;
+  } else if (s.frames - s.pendingKeyFrame > 120) {
+    s.pendingKeyFrame = -1;  // a key that changed nothing
   }
 }
 
@@ -378,7 +396,8 @@ bool SdlHost::translate(const SDL_Event &sdlEvent, HostEvent *event) {
           return true;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-          // An inactive program presents nothing: show its last frame again.
+          // The window lost its picture: unchanged frames are not presented
+          // and an inactive program presents nothing, so show the last one again.
           if (Window *w = find(event->window)) redraw(*w);
           return false;
         default:
@@ -388,6 +407,16 @@ bool SdlHost::translate(const SDL_Event &sdlEvent, HostEvent *event) {
       event->type = HostEvent::Close;
       event->window = windows_.empty() ? 0 : windows_.begin()->first;
       return true;
+    case SDL_RENDER_DEVICE_RESET:
+      // The renderers lost their textures: the next frame is uploaded anew,
+      // changed or not.
+      for (auto &[id, w] : windows_) {
+        if (w.texture) SDL_DestroyTexture(w.texture);
+        w.texture = nullptr;
+        w.hasFrame = false;
+        w.shown.clear();
+      }
+      return false;
     default:
       return false;
   }
@@ -404,8 +433,9 @@ bool SdlHost::pollEvent(HostEvent *event) {
     while (!found && SDL_PollEvent(&sdlEvent)) found = translate(sdlEvent, event);
     if (!found) return false;
   }
-  if (stats_.enabled && event->type == HostEvent::KeyDown && !event->repeat && stats_.pendingKeyPresent < 0) {
-    stats_.pendingKeyPresent = stats_.presents;
+  // Repeats count too: each step of a held key must show in the next frame.
+  if (stats_.enabled && event->type == HostEvent::KeyDown && stats_.pendingKeyFrame < 0) {
+    stats_.pendingKeyFrame = stats_.frames;
   }
   return true;
 }
@@ -500,7 +530,7 @@ void SdlHost::keyboardState(uint8_t state[256]) {
 }
 
 void SdlHost::shutdown() {
-  if (stats_.enabled && stats_.presents > 0) printStats();
+  if (stats_.enabled && stats_.frames > 0) printStats();
   while (!windows_.empty()) destroyWindow(windows_.begin()->first);
   closeAudio();
   if (video_ == Video::Ready) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -524,10 +554,15 @@ void SdlHost::finish() {
 
 void SdlHost::printStats() const {
   const Stats &s = stats_;
+  const bool drawing = s.drawingSeconds > 0;
   std::fprintf(stderr, "corvane-sdl: first frame %.0f ms after start; %ld frames, %.1f per second while drawing (%s)",
-               s.firstPresentSeconds * 1000.0, s.presents,
-               s.drawingSeconds > 0 ? static_cast<double>(s.drawingFrames) / s.drawingSeconds : 0.0,
+               s.firstPresentSeconds * 1000.0, s.frames,
+               drawing ? static_cast<double>(s.drawingFrames) / s.drawingSeconds : 0.0,
                pacer_.vsyncTrusted() ? "the renderer waits for vsync" : "paced by the host");
+  std::fprintf(stderr, "; renderer %s", s.renderer.c_str());
+  std::fprintf(stderr, "; CPU %.1f %% of a core while drawing",
+               drawing ? 100.0 * s.drawingCpuSeconds / s.drawingSeconds : 0.0);
+  std::fprintf(stderr, "; %ld presents skipped (frame unchanged)", s.skipped);
   std::fprintf(stderr, "; presents take %.1f ms", pacer_.averagePresent() * 1000.0);
   if (!s.keyLatencies.empty()) {
     long sum = 0;

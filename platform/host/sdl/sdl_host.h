@@ -12,6 +12,7 @@
 
 #include "host/host.h"
 #include "host/sdl/sdl_frame.h"
+#include "host/sdl/sdl_shown_frame.h"
 
 namespace layer::sdl {
 
@@ -53,17 +54,21 @@ class SdlHost : public Host {
   // Why there is no display, empty while there is one or none was looked for.
   const std::string &whyNoDisplay() const { return whyNoDisplay_; }
 
-  // Figures kept when CORVANE_SDL_STATS=1, printed to stderr at shutdown.
+  // Figures of the presents; printed to stderr at shutdown when
+  // CORVANE_SDL_STATS=1, which also turns on the timing ones.
   struct Stats {
     bool enabled = false;
+    std::string renderer;             // the renderer of the last window made, by SDL's name
+    long frames = 0;                  // flips, presented or not
+    long skipped = 0;                 // flips whose frame was already on the screen
     double firstPresentSeconds = -1;  // since the process started
-    double lastPresentAt = 0;
-    double drawingSeconds = 0;  // between presents that follow one another closely
+    double lastFrameAt = 0;
+    double lastFrameCpu = 0;       // CPU seconds of the process at the last frame
+    double drawingSeconds = 0;     // between frames that follow one another closely
+    double drawingCpuSeconds = 0;  // CPU used in those stretches
     long drawingFrames = 0;
-    long presents = 0;
-    long pendingKeyPresent = -1;     // present count when a key went out
-    std::vector<long> keyLatencies;  // in presents, key to changed frame
-    std::vector<uint8_t> previousFrame;
+    long pendingKeyFrame = -1;       // frame count when a key went out
+    std::vector<long> keyLatencies;  // in frames, key to changed frame
   };
   const Stats &stats() const { return stats_; }
 
@@ -79,6 +84,7 @@ class SdlHost : public Host {
     bool userWindowed = false;  // Alt+Enter took it out of full-screen
     bool hasFrame = false;
     bool rendererVsync = false;  // the renderer says it waits for vsync (software ones say so anyway)
+    ShownFrame shown;            // what the window shows: its last uploaded frame
   };
 
   bool ensureVideo();
@@ -88,8 +94,7 @@ class SdlHost : public Host {
   void applyMode(Window &w);
   void redraw(Window &w);
   void compose(Window &w);  // the window's picture, not yet presented
-  void pace(double presentSeconds, bool rendererVsync);
-  void noteFrame(const PixelBuffer &frame);
+  void noteFrame(bool changed);
   void printStats() const;
 
   enum class Video { Unknown, Ready, Unavailable };
