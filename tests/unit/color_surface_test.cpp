@@ -8,8 +8,8 @@
 #include <string>
 #include <tuple>
 
-#include "graphics/cpu_features.h"
 #include "graphics/graphic.h"
+#include "layer_test.h"
 #include "support/graphic_fixture.h"
 
 namespace {
@@ -98,10 +98,10 @@ class ColorSurface : public graphictest::GraphicTest, public ::testing::WithPara
  protected:
   void SetUp() override {
     GraphicTest::SetUp();
-    avx2LoopsAllowed() = std::get<1>(GetParam());
+    layer::hideProcessorFeatures(!std::get<1>(GetParam()));
   }
   void TearDown() override {
-    avx2LoopsAllowed() = true;
+    layer::hideProcessorFeatures(false);
     GraphicTest::TearDown();
   }
 
