@@ -152,6 +152,16 @@ TEST_P(ColorSurface, EveryRowLengthAgrees) {
           << operations()[op].name << " width " << width;
 }
 
+// Amounts across the whole range: each makes maps of its own, which the
+// vector loops fit afresh.
+TEST_P(ColorSurface, EveryAmountAgrees) {
+  const int height = std::get<0>(GetParam()) <= 16 ? 256 : 6;
+  for (int step = -20; step <= 20; ++step) {
+    const float a = static_cast<float>(step) / 20;
+    EXPECT_EQ(wrongPixels(add(a, -a, a / 3), 256, height, 0), 0) << a;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, ColorSurface,
                          ::testing::Combine(::testing::Values(15, 16, 24, 32), ::testing::Bool()),
                          [](const ::testing::TestParamInfo<std::tuple<int, bool>> &info) {
