@@ -6,14 +6,7 @@
 #include <cstdint>
 
 #include "graphics/graphic.h"
-
-// Pixel memory as the lock gave it, with the extent of the walk.
-struct PixelRows {
-  uint8_t *first = nullptr;  // the first pixel
-  int32_t pitch = 0;         // bytes from one row's start to the next, as locked
-  int32_t width = 0;
-  int32_t height = 0;
-};
+#include "graphics/pixel_rows.h"
 
 struct ColorKey {
   bool enabled = false;

@@ -7,15 +7,11 @@
 #if defined(__GNUC__) && defined(__x86_64__)
 #define CORVANE_X86_SHUFFLE 1
 #include <immintrin.h>
+
+#include "core/processor_features.h"
 #endif
 
 namespace layer::ddraw {
-
-bool &shuffleStretchAllowed() {
-  static bool allowed = true;
-  return allowed;
-}
-
 namespace {
 
 template <int Bpp>
@@ -153,14 +149,6 @@ void scaleRow(uint8_t *dest, const uint8_t *source, const int32_t *offsets, int 
 }
 
 #ifdef CORVANE_X86_SHUFFLE
-bool useShuffles() {
-  static const bool hasSsse3 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3") != 0;
-  }();
-  return hasSsse3 && shuffleStretchAllowed();
-}
-
 // The first `chunks` 16-byte chunks of a destination row, each one unaligned
 // load, byte shuffle and store. The caller makes sure every load stays
 // inside the source buffer.
@@ -203,7 +191,8 @@ void stretchSameLayout(const PixelBuffer &dest, const PixelRect &d, const PixelB
   if (sourceKey || !unscaledColumns) columns = &columnTable(destWidth, sourceWidth, Bpp);
   const int32_t *offsets = columns ? columns->offsets.data() : nullptr;
 #ifdef CORVANE_X86_SHUFFLE
-  const bool shuffle = !sourceKey && !unscaledColumns && columns->chunksFit && useShuffles();
+  const bool shuffle =
+      !sourceKey && !unscaledColumns && columns->chunksFit && processorFeaturePresent(PF_SSSE3_INSTRUCTIONS_AVAILABLE);
 #endif
 
   NearestSteps rows(sourceHeight, destHeight);

@@ -29,10 +29,6 @@ inline int nearestSourceIndex(int i, int sourceSize, int destSize) {
   return static_cast<int>(((2 * static_cast<int64_t>(i) + 1) * sourceSize) / (2 * static_cast<int64_t>(destSize)));
 }
 
-// Tests turn the shuffling rows off to check the portable ones on the same
-// processor; both give the same bytes.
-bool &shuffleStretchAllowed();
-
 // The bits of a raw pixel value that a layout's depth holds.
 uint32_t depthMask(const PixelLayout &layout);
 

@@ -1,5 +1,5 @@
 // The kernel functions the system calls: debugger output, the module
-// handle, the thread's last error and time.
+// handle, the thread's last error, time and the processor's features.
 #include <windows.h>
 
 #include <chrono>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "core/processor_features.h"
 #include "core/trace.h"
 
 namespace {
@@ -74,6 +75,12 @@ DWORD WINAPI GetTickCount(void) {
   layer::traceHotCall("GetTickCount");
   auto elapsed = std::chrono::steady_clock::now() - processStart();
   return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+// Asked before each vector loop, so counted rather than stored.
+BOOL WINAPI IsProcessorFeaturePresent(DWORD feature) {
+  if (layer::traceHotCall("IsProcessorFeaturePresent")) return FALSE;
+  return layer::processorFeaturePresent(feature) ? TRUE : FALSE;
 }
 
 }  // extern "C"

@@ -8,8 +8,8 @@
 #include <string>
 #include <tuple>
 
-#include "graphics/cpu_features.h"
 #include "graphics/graphic.h"
+#include "layer_test.h"
 #include "support/graphic_fixture.h"
 
 namespace {
@@ -98,10 +98,10 @@ class ColorSurface : public graphictest::GraphicTest, public ::testing::WithPara
  protected:
   void SetUp() override {
     GraphicTest::SetUp();
-    avx2LoopsAllowed() = std::get<1>(GetParam());
+    layer::hideProcessorFeatures(!std::get<1>(GetParam()));
   }
   void TearDown() override {
-    avx2LoopsAllowed() = true;
+    layer::hideProcessorFeatures(false);
     GraphicTest::TearDown();
   }
 
@@ -150,6 +150,16 @@ TEST_P(ColorSurface, EveryRowLengthAgrees) {
     for (int width = 1; width <= 70; width += (width < 40 ? 1 : 7))
       EXPECT_EQ(wrongPixels(operations()[op], width, 3, format == 24 ? 3 : (format + 7) / 8), 0)
           << operations()[op].name << " width " << width;
+}
+
+// Amounts across the whole range: each makes maps of its own, which the
+// vector loops fit afresh.
+TEST_P(ColorSurface, EveryAmountAgrees) {
+  const int height = std::get<0>(GetParam()) <= 16 ? 256 : 6;
+  for (int step = -20; step <= 20; ++step) {
+    const float a = static_cast<float>(step) / 20;
+    EXPECT_EQ(wrongPixels(add(a, -a, a / 3), 256, height, 0), 0) << a;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, ColorSurface,

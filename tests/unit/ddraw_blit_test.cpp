@@ -150,9 +150,9 @@ TEST(BlitStretch, ShuffledRowsMatchThePortableOnes) {
 
     modelStretch(expected.view, d, source.view, s, nullptr);
     layer::ddraw::stretchPixels(shuffled.view, d, source.view, s, nullptr);
-    layer::ddraw::shuffleStretchAllowed() = false;
+    layer::hideProcessorFeatures(true);
     layer::ddraw::stretchPixels(portable.view, d, source.view, s, nullptr);
-    layer::ddraw::shuffleStretchAllowed() = true;
+    layer::hideProcessorFeatures(false);
     ASSERT_EQ(shuffled.bytes, portable.bytes);
     ASSERT_EQ(portable.bytes, expected.bytes);
   }

@@ -1,5 +1,5 @@
 // The kernel functions: debugger output, the module handle, the thread's
-// last error and the tick count.
+// last error, the tick count and the processor's features.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -77,6 +77,21 @@ TEST_F(Kernel, TickCountAdvancesAcrossSleep) {
   DWORD elapsed = GetTickCount() - before;
   EXPECT_GE(elapsed, 29u);
   EXPECT_EQ(layer::countCalls("Sleep"), 1u);
+}
+
+// The answer agrees with the compiler's own view of the processor, unknown
+// codes and hidden features are FALSE, and a fault answers FALSE too.
+TEST_F(Kernel, ProcessorFeaturesAsTheProcessorHasThemUnlessHidden) {
+  __builtin_cpu_init();
+  EXPECT_EQ(IsProcessorFeaturePresent(PF_SSSE3_INSTRUCTIONS_AVAILABLE), __builtin_cpu_supports("ssse3") ? TRUE : FALSE);
+  EXPECT_EQ(IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE), __builtin_cpu_supports("avx2") ? TRUE : FALSE);
+  EXPECT_EQ(IsProcessorFeaturePresent(1000), FALSE);
+  EXPECT_EQ(layer::countCalls("IsProcessorFeaturePresent"), 3u);
+  layer::hideProcessorFeatures(true);
+  EXPECT_EQ(IsProcessorFeaturePresent(PF_SSSE3_INSTRUCTIONS_AVAILABLE), FALSE);
+  layer::hideProcessorFeatures(false);
+  layer::injectFault("IsProcessorFeaturePresent", E_FAIL);
+  EXPECT_EQ(IsProcessorFeaturePresent(PF_SSSE3_INSTRUCTIONS_AVAILABLE), FALSE);
 }
 
 }  // namespace

@@ -84,6 +84,12 @@ int socketStartupCount();                             // the library's reference
 // and text falls back to the layer's built-in font. On after reset().
 void setFontLookupEnabled(bool enabled);
 
+// ---- the processor ----
+// With features hidden, IsProcessorFeaturePresent answers FALSE for every
+// feature and the layer's own vector loops stand aside too, so that tests
+// run the portable loops on the same processor. reset() leaves it as it is.
+void hideProcessorFeatures(bool hidden);
+
 // ---- USER ----
 int cursorCounter();
 int liveGdiObjectCount();

@@ -1,0 +1,52 @@
+#include "core/processor_features.h"
+
+#include "layer_test.h"
+
+namespace layer {
+namespace {
+
+bool featuresHidden = false;
+
+struct Features {
+  bool ssse3 = false, sse41 = false, sse42 = false, avx = false, avx2 = false;
+};
+
+// __builtin_cpu_supports also checks that the system saves the AVX
+// registers, as the platform's answer does.
+Features detect() {
+  Features f;
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_cpu_init();
+  f.ssse3 = __builtin_cpu_supports("ssse3");
+  f.sse41 = __builtin_cpu_supports("sse4.1");
+  f.sse42 = __builtin_cpu_supports("sse4.2");
+  f.avx = __builtin_cpu_supports("avx");
+  f.avx2 = __builtin_cpu_supports("avx2");
+#endif
+  return f;
+}
+
+}  // namespace
+
+bool processorFeaturePresent(DWORD feature) {
+  static const Features features = detect();
+  if (featuresHidden) return false;
+  switch (feature) {
+    case PF_SSSE3_INSTRUCTIONS_AVAILABLE:
+      return features.ssse3;
+    case PF_SSE4_1_INSTRUCTIONS_AVAILABLE:
+      return features.sse41;
+    case PF_SSE4_2_INSTRUCTIONS_AVAILABLE:
+      return features.sse42;
+    case PF_AVX_INSTRUCTIONS_AVAILABLE:
+      return features.avx;
+    case PF_AVX2_INSTRUCTIONS_AVAILABLE:
+      return features.avx2;
+    default:
+      return false;
+  }
+}
+
+void hideProcessorFeatures(bool hidden) { featuresHidden = hidden; }
+
+}  // namespace layer

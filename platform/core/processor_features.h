@@ -1,0 +1,13 @@
+// Which instruction set extensions the processor offers, by the platform's
+// PF_* codes: the one answer behind IsProcessorFeaturePresent and the
+// layer's own vector loops. Asked once; tests can hide every feature so that
+// the portable loops run on the same processor.
+#pragma once
+
+#include <windows.h>
+
+namespace layer {
+
+bool processorFeaturePresent(DWORD feature);
+
+}  // namespace layer
