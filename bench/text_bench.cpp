@@ -8,8 +8,6 @@
 #include <cstring>
 #include <vector>
 
-#include "layer_test.h"
-
 namespace {
 
 const char kHelp2[] =
@@ -27,7 +25,6 @@ void BM_MemcpyFrame(benchmark::State &state) {
 BENCHMARK(BM_MemcpyFrame);
 
 void BM_TextOutLongLine(benchmark::State &state) {
-  layer::reset();
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -50,7 +47,9 @@ void BM_TextOutLongLine(benchmark::State &state) {
     benchmark::ClobberMemory();
   }
   state.SetLabel(font ? "Arial" : "built-in font");
-  layer::reset();
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  if (font) DeleteObject(font);
 }
 BENCHMARK(BM_TextOutLongLine);
 

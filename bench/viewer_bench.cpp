@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "host/headless/headless_host.h"
-#include "layer_test.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -73,7 +72,6 @@ void frameAtZoom(benchmark::State &state, float atZoom) {
     drawFrame();
     viewerScreen.flip();
   }
-  layer::clearCalls();
   zoom = 1.0f;
 }
 
@@ -98,7 +96,6 @@ void colourCommand(benchmark::State &state, Command command) {
     benchmark::ClobberMemory();
   }
   viewerGraphic.restore();
-  layer::clearCalls();
 }
 
 void BM_Colour_Grayscale(benchmark::State &s) {
