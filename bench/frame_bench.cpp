@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_floor.h"
 #include "host/headless/headless_host.h"
 #include "screen/screen.h"
 
@@ -45,16 +46,7 @@ void drawFrame(Screen &s) {
   s.flip();
 }
 
-void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) {
-  std::vector<unsigned char> frame(kFrameBytes), copy(kFrameBytes);
-  for (auto _ : state) {
-    std::memset(frame.data(), 0, frame.size());
-    benchmark::ClobberMemory();
-    std::memcpy(copy.data(), frame.data(), frame.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) { bench::memsetMemcpyFloor(state, kFrameBytes); }
 BENCHMARK(BM_Floor_MemsetMemcpyFrame);
 
 void BM_Frame(benchmark::State &state) {

@@ -8,20 +8,15 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/bench_floor.h"
+
 namespace {
 
 const char kHelp2[] =
     "| d to darken | e to add red | r to add green | t to add blue | y to minus red | u to minus green | i to minus "
     "blue |";
 
-void BM_MemcpyFrame(benchmark::State &state) {
-  std::vector<unsigned char> from(640 * 480 * 3, 1), to(640 * 480 * 3);
-  for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), from.size());
-    benchmark::DoNotOptimize(to.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_MemcpyFrame(benchmark::State &state) { bench::memcpyFloor(state, 640 * 480 * 3); }
 BENCHMARK(BM_MemcpyFrame);
 
 void BM_TextOutLongLine(benchmark::State &state) {

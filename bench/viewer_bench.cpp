@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_floor.h"
 #include "host/headless/headless_host.h"
 #include "viewer/viewer_state.h"
 
@@ -36,26 +37,10 @@ bool bringUpViewer() {
   return true;
 }
 
-void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) {
-  std::vector<unsigned char> frame(kFrameBytes), copy(kFrameBytes);
-  for (auto _ : state) {
-    std::memset(frame.data(), 0, frame.size());
-    benchmark::ClobberMemory();
-    std::memcpy(copy.data(), frame.data(), frame.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) { bench::memsetMemcpyFloor(state, kFrameBytes); }
 BENCHMARK(BM_Floor_MemsetMemcpyFrame);
 
-void BM_Floor_MemcpyPicture(benchmark::State &state) {
-  std::vector<unsigned char> picture(kFrameBytes, 7), copy(kFrameBytes);
-  for (auto _ : state) {
-    std::memcpy(copy.data(), picture.data(), picture.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_Floor_MemcpyPicture(benchmark::State &state) { bench::memcpyFloor(state, kFrameBytes); }
 BENCHMARK(BM_Floor_MemcpyPicture);
 
 void frameAtZoom(benchmark::State &state, float atZoom) {
