@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <ddraw.h>
+#include "bench/bench_floor.h"
 #include "host/headless/headless_host.h"
 #include "layer_test.h"
 
@@ -68,12 +69,7 @@ std::vector<uint8_t> noise(size_t bytes) {
 
 void BM_Memcpy(benchmark::State &state, const Cut *cut) {
   const size_t bytes = destBytes(*cut);
-  std::vector<uint8_t> from = noise(bytes), to(bytes);
-  for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), bytes);
-    benchmark::DoNotOptimize(to.data());
-    benchmark::ClobberMemory();
-  }
+  bench::memcpyFloor(state, bytes);
   state.SetBytesProcessed(int64_t(state.iterations()) * bytes);
 }
 
@@ -176,18 +172,6 @@ void BM_PixmanNearest(benchmark::State &state, const Cut *cut) {
 }
 #endif
 
-// Keeps each run's time per iteration for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run &run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0)
-        seconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
-  }
-  std::map<std::string, double> seconds;
-};
-
 std::string runName(const char *kind, const Cut &cut) { return std::string(kind) + "/" + cut.name; }
 
 }  // namespace
@@ -204,16 +188,13 @@ int main(int argc, char **argv) {
 #endif
   }
   benchmark::Initialize(&argc, argv);
-  SummaryReporter reporter;
+  bench::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   std::printf("\nTime ratios: Blt / memcpy is the distance from the floor; a peer / Blt above 1 means Blt is faster\n");
   std::printf("%-10s %12s %14s %16s %12s\n", "cut", "Blt (us cpu)", "Blt / memcpy", "SDL / Blt", "pixman / Blt");
   for (const Cut &cut : kCuts) {
-    auto time = [&](const char *kind) {
-      auto it = reporter.seconds.find(runName(kind, cut));
-      return it == reporter.seconds.end() ? 0.0 : it->second;
-    };
+    auto time = [&](const char *kind) { return reporter.seconds(runName(kind, cut)); };
     const double blt = time("Blt"), floor = time("memcpy"), sdl = time("SDL_BlitScaled"), pixman = time("pixman");
     if (blt <= 0) continue;
     std::printf("%-10s %12.2f %14.2f", cut.name, blt * 1e6, floor > 0 ? blt / floor : 0.0);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_floor.h"
 #include "gdi/bmp_decoder.h"
 #include "support/bmp_writer.h"
 
@@ -63,12 +64,7 @@ const std::vector<uint8_t> &fileFor(const Picture *picture) {
 
 void BM_Memcpy(benchmark::State &state, const Picture *picture) {
   const std::vector<uint8_t> &file = fileFor(picture);
-  std::vector<uint8_t> copy(file.size());
-  for (auto _ : state) {
-    std::memcpy(copy.data(), file.data(), file.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
+  bench::memcpyFloor(state, file.size());
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(file.size()));
 }
 
@@ -121,18 +117,6 @@ void BM_Sdl(benchmark::State &state, const Picture *picture) {
 }
 #endif
 
-// Keeps each run's CPU time per iteration for the summary (the machine is shared: wall time is noisier).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run> &runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run &run : runs)
-      if (!run.error_occurred && run.run_type == Run::RT_Iteration && run.iterations > 0)
-        seconds[run.benchmark_name()] = run.cpu_accumulated_time / double(run.iterations);
-  }
-  std::map<std::string, double> seconds;
-};
-
 std::string runName(const char *kind, const Picture &picture) { return std::string(kind) + "/" + picture.name; }
 
 }  // namespace
@@ -150,7 +134,7 @@ int main(int argc, char **argv) {
 #endif
   }
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   std::printf(
@@ -159,10 +143,7 @@ int main(int argc, char **argv) {
   std::printf("%-10s %12s %15s %19s %15s %13s\n", "picture", "decode (us)", "decode / memcpy", "decode / memcpy_new",
               "stb / decode", "SDL / decode");
   for (const Picture &picture : kPictures) {
-    auto time = [&](const char *kind) {
-      auto it = reporter.seconds.find(runName(kind, picture));
-      return it == reporter.seconds.end() ? 0.0 : it->second;
-    };
+    auto time = [&](const char *kind) { return reporter.seconds(runName(kind, picture)); };
     const double decode = time("decode"), floor = time("memcpy"), fresh = time("memcpy_new");
     const double stb = time("stb_image"), sdl = time("SDL_LoadBMP");
     if (decode <= 0) continue;

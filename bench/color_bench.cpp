@@ -15,7 +15,7 @@
 #include "graphics/graphic.h"
 #include "host/headless/headless_host.h"
 #include "layer_test.h"
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "layer_test.h"
+#include "bench/bench_floor.h"
 
 namespace {
 
@@ -16,18 +16,10 @@ const char kHelp2[] =
     "| d to darken | e to add red | r to add green | t to add blue | y to minus red | u to minus green | i to minus "
     "blue |";
 
-void BM_MemcpyFrame(benchmark::State &state) {
-  std::vector<unsigned char> from(640 * 480 * 3, 1), to(640 * 480 * 3);
-  for (auto _ : state) {
-    std::memcpy(to.data(), from.data(), from.size());
-    benchmark::DoNotOptimize(to.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_MemcpyFrame(benchmark::State &state) { bench::memcpyFloor(state, 640 * 480 * 3); }
 BENCHMARK(BM_MemcpyFrame);
 
 void BM_TextOutLongLine(benchmark::State &state) {
-  layer::reset();
   HDC dc = CreateCompatibleDC(nullptr);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -50,7 +42,9 @@ void BM_TextOutLongLine(benchmark::State &state) {
     benchmark::ClobberMemory();
   }
   state.SetLabel(font ? "Arial" : "built-in font");
-  layer::reset();
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  if (font) DeleteObject(font);
 }
 BENCHMARK(BM_TextOutLongLine);
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_floor.h"
 #include "host/headless/headless_host.h"
-#include "layer_test.h"
 #include "viewer/viewer_state.h"
 
 namespace {
@@ -37,26 +37,10 @@ bool bringUpViewer() {
   return true;
 }
 
-void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) {
-  std::vector<unsigned char> frame(kFrameBytes), copy(kFrameBytes);
-  for (auto _ : state) {
-    std::memset(frame.data(), 0, frame.size());
-    benchmark::ClobberMemory();
-    std::memcpy(copy.data(), frame.data(), frame.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_Floor_MemsetMemcpyFrame(benchmark::State &state) { bench::memsetMemcpyFloor(state, kFrameBytes); }
 BENCHMARK(BM_Floor_MemsetMemcpyFrame);
 
-void BM_Floor_MemcpyPicture(benchmark::State &state) {
-  std::vector<unsigned char> picture(kFrameBytes, 7), copy(kFrameBytes);
-  for (auto _ : state) {
-    std::memcpy(copy.data(), picture.data(), picture.size());
-    benchmark::DoNotOptimize(copy.data());
-    benchmark::ClobberMemory();
-  }
-}
+void BM_Floor_MemcpyPicture(benchmark::State &state) { bench::memcpyFloor(state, kFrameBytes); }
 BENCHMARK(BM_Floor_MemcpyPicture);
 
 void frameAtZoom(benchmark::State &state, float atZoom) {
@@ -73,7 +57,6 @@ void frameAtZoom(benchmark::State &state, float atZoom) {
     drawFrame();
     viewerScreen.flip();
   }
-  layer::clearCalls();
   zoom = 1.0f;
 }
 
@@ -98,7 +81,6 @@ void colourCommand(benchmark::State &state, Command command) {
     benchmark::ClobberMemory();
   }
   viewerGraphic.restore();
-  layer::clearCalls();
 }
 
 void BM_Colour_Grayscale(benchmark::State &s) {

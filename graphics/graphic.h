@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "graphics/clip_rect.h"
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 // The per-pixel colour operations. Any other code leaves a pixel's channels
 // as they are.

@@ -3,7 +3,7 @@
 // the largest coordinate stops there.
 #include "screen/line_drawer.h"
 
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 void LineDrawer::init(DisplaySurfaces *owner) { this->owner = owner; }
 

@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 #include "screen/line_drawer.h"
 #include "screen/text_writer.h"
 

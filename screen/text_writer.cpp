@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 namespace {
 

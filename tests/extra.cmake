@@ -4,8 +4,8 @@
 # process as they do in the program.
 if(TARGET corvane_viewer_objects)
   add_executable(corvane_scenario ${CMAKE_CURRENT_SOURCE_DIR}/e2e/scenario_driver.cpp)
-  target_link_libraries(corvane_scenario PRIVATE corvane_viewer_objects corvane_screen corvane_graphics
-                                                 corvane_host_headless corvane_platform)
+  target_link_libraries(corvane_scenario PRIVATE corvane_viewer_objects corvane_screen corvane_graphics)
+  corvane_link_layer(corvane_scenario headless testing)
 
   # The tests find it (and make_intro) in the build tree.
   file(GLOB E2E_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp)
@@ -17,7 +17,8 @@ endif()
 
 # The SDL host's tests. sdl_host_test compiles the host's pieces in beside
 # the headless host (which stays the linked layer::host()); sdl_window_test
-# starts the real program under Xvfb.
+# starts the real program under Xvfb, and its test build where it injects
+# faults.
 if(TARGET corvane_host_sdl AND TARGET sdl_host_test)
   pkg_check_modules(SDL2_FOR_TESTS REQUIRED IMPORTED_TARGET sdl2)
   target_sources(sdl_host_test PRIVATE
@@ -29,6 +30,7 @@ if(TARGET corvane_host_sdl AND TARGET sdl_host_test)
   target_link_libraries(sdl_host_test PRIVATE PkgConfig::SDL2_FOR_TESTS)
 endif()
 if(TARGET sdl_window_test AND TARGET corvane)
-  target_compile_definitions(sdl_window_test PRIVATE CORVANE_VIEWER="$<TARGET_FILE:corvane>")
-  add_dependencies(sdl_window_test corvane)
+  target_compile_definitions(sdl_window_test PRIVATE CORVANE_VIEWER="$<TARGET_FILE:corvane>"
+                                                     CORVANE_VIEWER_TESTING="$<TARGET_FILE:corvane_testing>")
+  add_dependencies(sdl_window_test corvane corvane_testing)
 endif()

@@ -1,7 +1,5 @@
 #include "core/processor_features.h"
 
-#include "layer_test.h"
-
 namespace layer {
 namespace {
 
@@ -47,6 +45,6 @@ bool processorFeaturePresent(DWORD feature) {
   }
 }
 
-void hideProcessorFeatures(bool hidden) { featuresHidden = hidden; }
+void setProcessorFeaturesHidden(bool hidden) { featuresHidden = hidden; }
 
 }  // namespace layer

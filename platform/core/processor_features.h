@@ -10,4 +10,7 @@ namespace layer {
 
 bool processorFeaturePresent(DWORD feature);
 
+// Behind the test API's hideProcessorFeatures.
+void setProcessorFeaturesHidden(bool hidden);
+
 }  // namespace layer

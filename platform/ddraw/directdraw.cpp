@@ -45,9 +45,17 @@ void resetDirectDraw() {
   s.serial = 0;
 }
 
-struct ResetRegistration {
-  ResetRegistration() { registerReset(resetDirectDraw); }
-} resetRegistration;
+// Exclusive full-screen surfaces do not survive the switch away.
+void loseSurfacesOnFocusLoss() {
+  if (exclusiveActive()) loseAllSurfaces();
+}
+
+struct Registrations {
+  Registrations() {
+    registerReset(resetDirectDraw);
+    user::addFocusLossListener(loseSurfacesOnFocusLoss);
+  }
+} registrations;
 
 std::string windowText(HWND window) {
   if (!window) return "null";
@@ -234,8 +242,8 @@ void DirectDrawObject::leaveExclusive() {
 }
 
 HRESULT DirectDrawObject::SetCooperativeLevel(HWND newWindow, DWORD flags) {
-  if (auto fault =
-          traceCall("IDirectDraw::SetCooperativeLevel", label + ", " + windowText(newWindow) + format(", 0x%X", flags)))
+  if (auto fault = traceCall("IDirectDraw::SetCooperativeLevel",
+                             [&] { return label + ", " + windowText(newWindow) + format(", 0x%X", flags); }))
     return *fault;
   const bool wantExclusive = (flags & DDSCL_EXCLUSIVE) != 0;
   const bool fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
@@ -263,9 +271,10 @@ HRESULT DirectDrawObject::SetCooperativeLevel(HWND newWindow, DWORD flags) {
 }
 
 HRESULT DirectDrawObject::SetDisplayMode(DWORD width, DWORD height, DWORD bitsPerPixel) {
-  if (auto fault = traceCall("IDirectDraw::SetDisplayMode",
-                             label + format(", %u, %u, %u", static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                            static_cast<unsigned>(bitsPerPixel))))
+  if (auto fault = traceCall("IDirectDraw::SetDisplayMode", [&] {
+        return label + format(", %u, %u, %u", static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              static_cast<unsigned>(bitsPerPixel));
+      }))
     return *fault;
   PixelLayout layout;
   // 15 is no depth a program asks for: 16 with the 5-5-5 masks is.
@@ -297,21 +306,25 @@ HRESULT DirectDrawObject::GetDisplayMode(LPDDSURFACEDESC desc) {
 }
 
 HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE) {
-  if (auto fault = traceCall("IDirectDraw::WaitForVerticalBlank", label + format(", 0x%X", flags))) return *fault;
+  if (auto fault = traceCall("IDirectDraw::WaitForVerticalBlank", [&] { return label + format(", 0x%X", flags); }))
+    return *fault;
   return DD_OK;
 }
 
 HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE *out, IUnknown *outer) {
-  std::string arguments = label;
-  if (desc && desc->dwSize == sizeof(DDSURFACEDESC)) {  // a record of another size is not read at all
-    arguments += format(", flags 0x%X, caps 0x%X", desc->dwFlags, desc->ddsCaps.dwCaps);
-    if (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))
-      arguments += format(", %ux%u", static_cast<unsigned>(desc->dwWidth), static_cast<unsigned>(desc->dwHeight));
-    if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)
-      arguments += format(", backbuffers %u", static_cast<unsigned>(desc->dwBackBufferCount));
-  } else {
-    arguments += desc ? format(", size %u", static_cast<unsigned>(desc->dwSize)) : std::string(", null");
-  }
+  auto arguments = [&] {
+    std::string text = label;
+    if (desc && desc->dwSize == sizeof(DDSURFACEDESC)) {  // a record of another size is not read at all
+      text += format(", flags 0x%X, caps 0x%X", desc->dwFlags, desc->ddsCaps.dwCaps);
+      if (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))
+        text += format(", %ux%u", static_cast<unsigned>(desc->dwWidth), static_cast<unsigned>(desc->dwHeight));
+      if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)
+        text += format(", backbuffers %u", static_cast<unsigned>(desc->dwBackBufferCount));
+    } else {
+      text += desc ? format(", size %u", static_cast<unsigned>(desc->dwSize)) : std::string(", null");
+    }
+    return text;
+  };
   if (auto fault = traceCall("IDirectDraw::CreateSurface", arguments)) return *fault;
   if (!out) return DDERR_INVALIDPARAMS;
   *out = nullptr;
@@ -410,7 +423,7 @@ HRESULT DirectDrawObject::createOffscreen(const DDSURFACEDESC &desc, Surface **o
 using layer::ddraw::DirectDrawObject;
 
 extern "C" HRESULT WINAPI DirectDrawCreate(GUID *driverGuid, LPDIRECTDRAW *directDraw, IUnknown *outer) {
-  if (auto fault = layer::traceCall("DirectDrawCreate", driverGuid ? "guid" : "null")) return *fault;
+  if (auto fault = layer::traceCall("DirectDrawCreate", [&] { return driverGuid ? "guid" : "null"; })) return *fault;
   if (!directDraw) return DDERR_INVALIDPARAMS;
   *directDraw = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;

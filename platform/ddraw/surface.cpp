@@ -204,8 +204,8 @@ HRESULT Surface::GetCaps(LPDDSCAPS out) {
 }
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS wanted, LPDIRECTDRAWSURFACE *attached) {
-  if (auto fault =
-          traceCall("IDirectDrawSurface::GetAttachedSurface", label + format(", 0x%X", wanted ? wanted->dwCaps : 0u)))
+  if (auto fault = traceCall("IDirectDrawSurface::GetAttachedSurface",
+                             [&] { return label + format(", 0x%X", wanted ? wanted->dwCaps : 0u); }))
     return *fault;
   if (!wanted || !attached) return DDERR_INVALIDPARAMS;
   *attached = nullptr;
@@ -216,7 +216,8 @@ HRESULT Surface::GetAttachedSurface(LPDDSCAPS wanted, LPDIRECTDRAWSURFACE *attac
 }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
-  if (auto fault = traceCall("IDirectDrawSurface::Lock", label + ", " + rectText(rect) + format(", 0x%X", flags)))
+  if (auto fault = traceCall("IDirectDrawSurface::Lock",
+                             [&] { return label + ", " + rectText(rect) + format(", 0x%X", flags); }))
     return *fault;
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
   if (lost) return DDERR_SURFACELOST;
@@ -251,12 +252,11 @@ HRESULT Surface::GetDC(HDC *out) {
 }
 
 HRESULT Surface::ReleaseDC(HDC given) {
-  std::string dcText = "null";
-  if (given) {
-    gdi::DeviceContext *record = gdi::toDC(given);
-    dcText = record ? record->label : "unknown";
-  }
-  if (auto fault = traceCall("IDirectDrawSurface::ReleaseDC", label + ", " + dcText)) return *fault;
+  if (auto fault = traceCall("IDirectDrawSurface::ReleaseDC", [&] {
+        gdi::DeviceContext *record = gdi::toDC(given);
+        return label + ", " + (!given ? "null" : record ? record->label : "unknown");
+      }))
+    return *fault;
   if (!given || given != dc) return DDERR_INVALIDPARAMS;
   gdi::destroyDC(dc);
   dc = nullptr;
@@ -286,8 +286,9 @@ HRESULT Surface::Restore() {
 }
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
-  std::string keyText = key ? format("0x%X", key->dwColorSpaceLowValue) : std::string("null");
-  if (auto fault = traceCall("IDirectDrawSurface::SetColorKey", label + format(", 0x%X, ", flags) + keyText))
+  if (auto fault = traceCall("IDirectDrawSurface::SetColorKey", [&] {
+        return label + format(", 0x%X, ", flags) + (key ? format("0x%X", key->dwColorSpaceLowValue) : "null");
+      }))
     return *fault;
   const DWORD which = flags & ~DDCKEY_COLORSPACE;
   if (which == DDCKEY_SRCBLT) {
@@ -304,7 +305,8 @@ HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
-  if (auto fault = traceCall("IDirectDrawSurface::GetColorKey", label + format(", 0x%X", flags))) return *fault;
+  if (auto fault = traceCall("IDirectDrawSurface::GetColorKey", [&] { return label + format(", 0x%X", flags); }))
+    return *fault;
   if (!key) return DDERR_INVALIDPARAMS;
   if (flags == DDCKEY_SRCBLT) {
     if (!hasSourceKey) return DDERR_NOCOLORKEY;
@@ -320,10 +322,13 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) {
-  std::string arguments = label + ", " + rectText(destRect) + ", " + surfaceText(source) + ", " + rectText(sourceRect) +
-                          format(", 0x%X", flags);
-  if ((flags & DDBLT_COLORFILL) && effects && effects->dwSize == sizeof(DDBLTFX))
-    arguments += format(", fill 0x%X", effects->dwFillColor);
+  auto arguments = [&] {
+    std::string text = label + ", " + rectText(destRect) + ", " + surfaceText(source) + ", " + rectText(sourceRect) +
+                       format(", 0x%X", flags);
+    if ((flags & DDBLT_COLORFILL) && effects && effects->dwSize == sizeof(DDBLTFX))
+      text += format(", fill 0x%X", effects->dwFillColor);
+    return text;
+  };
   if (auto fault = traceCall("IDirectDrawSurface::Blt", arguments)) return *fault;
 
   constexpr DWORD kAccepted =
@@ -361,9 +366,10 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
 }
 
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
-  if (auto fault = traceCall("IDirectDrawSurface::BltFast",
-                             label + format(", %u, %u, ", static_cast<unsigned>(x), static_cast<unsigned>(y)) +
-                                 surfaceText(source) + ", " + rectText(sourceRect) + format(", 0x%X", trans)))
+  if (auto fault = traceCall("IDirectDrawSurface::BltFast", [&] {
+        return label + format(", %u, %u, ", static_cast<unsigned>(x), static_cast<unsigned>(y)) + surfaceText(source) +
+               ", " + rectText(sourceRect) + format(", 0x%X", trans);
+      }))
     return *fault;
   if (trans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT)) return DDERR_UNSUPPORTED;
   Surface *from = nullptr;
@@ -385,8 +391,8 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) {
-  if (auto fault =
-          traceCall("IDirectDrawSurface::Flip", label + ", " + surfaceText(targetOverride) + format(", 0x%X", flags)))
+  if (auto fault = traceCall("IDirectDrawSurface::Flip",
+                             [&] { return label + ", " + surfaceText(targetOverride) + format(", 0x%X", flags); }))
     return *fault;
   if (kind != SurfaceKind::Primary || !chainPartner) return DDERR_NOTFLIPPABLE;
   Surface *back = chainPartner;

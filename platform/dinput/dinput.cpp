@@ -9,8 +9,7 @@
 
 #include "core/trace.h"
 #include "host/host.h"
-#include "layer_test.h"
-#include "user/user_state.h"
+#include "user/user_internal.h"
 
 extern "C" {
 const GUID GUID_SysKeyboard = {0x6F1D2B61, 0xD5A0, 0x11CF, {0xBF, 0xC7, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
@@ -167,11 +166,12 @@ ULONG Keyboard::Release() {
 }
 
 HRESULT Keyboard::SetDataFormat(LPCDIDATAFORMAT format) {
-  if (auto fault =
-          traceCall("IDirectInputDevice::SetDataFormat", layer::format("%s, %s", label_.c_str(),
-                                                                       format == &c_dfDIKeyboard ? "c_dfDIKeyboard"
-                                                                       : format                  ? "format"
-                                                                                                 : "NULL")))
+  if (auto fault = traceCall("IDirectInputDevice::SetDataFormat", [&] {
+        return layer::format("%s, %s", label_.c_str(),
+                             format == &c_dfDIKeyboard ? "c_dfDIKeyboard"
+                             : format                  ? "format"
+                                                       : "NULL");
+      }))
     return *fault;
   if (!format) return DIERR_INVALIDPARAM;
   if (acquired_) return DIERR_ACQUIRED;
@@ -193,9 +193,9 @@ HRESULT Keyboard::SetDataFormat(LPCDIDATAFORMAT format) {
 }
 
 HRESULT Keyboard::SetCooperativeLevel(HWND window, DWORD flags) {
-  if (auto fault =
-          traceCall("IDirectInputDevice::SetCooperativeLevel",
-                    format("%s, %s, 0x%X", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(flags))))
+  if (auto fault = traceCall("IDirectInputDevice::SetCooperativeLevel", [&] {
+        return format("%s, %s, 0x%X", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(flags));
+      }))
     return *fault;
   bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
   bool foreground = flags & DISCL_FOREGROUND, background = flags & DISCL_BACKGROUND;
@@ -205,7 +205,7 @@ HRESULT Keyboard::SetCooperativeLevel(HWND window, DWORD flags) {
     return DIERR_INVALIDPARAM;
   // The keyboard can't be held exclusively while the program is in the background.
   if (exclusive && background) return DIERR_UNSUPPORTED;
-  if (!user::liveWindow(window)) return DIERR_INVALIDPARAM;
+  if (!user::isLiveWindow(window)) return DIERR_INVALIDPARAM;
   if (acquired_) return DIERR_ACQUIRED;
   return DI_OK;
 }
@@ -227,7 +227,7 @@ HRESULT Keyboard::Unacquire() {
 
 HRESULT Keyboard::GetDeviceState(DWORD size, LPVOID data) {
   if (auto fault = traceCall("IDirectInputDevice::GetDeviceState",
-                             format("%s, %u", label_.c_str(), static_cast<unsigned>(size))))
+                             [&] { return format("%s, %u", label_.c_str(), static_cast<unsigned>(size)); }))
     return *fault;
   if (!acquired_) return DIERR_NOTACQUIRED;
   if (!data || size != dataSize_) return DIERR_INVALIDPARAM;
@@ -268,8 +268,9 @@ void DirectInput::letGo() {
 
 HRESULT DirectInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LPUNKNOWN outer) {
   bool keyboard = sameGuid(guid, GUID_SysKeyboard);
-  if (auto fault = traceCall("IDirectInput::CreateDevice",
-                             format("%s, %s", label_.c_str(), keyboard ? "GUID_SysKeyboard" : "device")))
+  if (auto fault = traceCall("IDirectInput::CreateDevice", [&] {
+        return format("%s, %s", label_.c_str(), keyboard ? "GUID_SysKeyboard" : "device");
+      }))
     return *fault;
   if (!device) return DIERR_INVALIDPARAM;
   *device = nullptr;
@@ -285,8 +286,9 @@ HRESULT DirectInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LP
 extern "C" HRESULT WINAPI DirectInputCreateA(HINSTANCE instance, DWORD version, LPDIRECTINPUTA *directInput,
                                              LPUNKNOWN outer) {
   using namespace layer::dinput;
-  if (auto fault = layer::traceCall("DirectInputCreateA", layer::format("%s, 0x%04X", instance ? "instance" : "NULL",
-                                                                        static_cast<unsigned>(version))))
+  if (auto fault = layer::traceCall("DirectInputCreateA", [&] {
+        return layer::format("%s, 0x%04X", instance ? "instance" : "NULL", static_cast<unsigned>(version));
+      }))
     return *fault;
   if (!directInput) return DIERR_INVALIDPARAM;
   *directInput = nullptr;

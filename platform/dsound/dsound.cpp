@@ -10,8 +10,7 @@
 
 #include "core/trace.h"
 #include "host/host.h"
-#include "layer_test.h"
-#include "user/user_state.h"
+#include "user/user_internal.h"
 
 namespace layer::dsound {
 namespace {
@@ -129,9 +128,10 @@ HRESULT PrimaryBuffer::GetStatus(LPDWORD status) {
 }
 
 HRESULT PrimaryBuffer::Play(DWORD reserved1, DWORD priority, DWORD flags) {
-  if (auto fault = traceCall("IDirectSoundBuffer::Play",
-                             format("%s, %u, %u, 0x%X", label_.c_str(), static_cast<unsigned>(reserved1),
-                                    static_cast<unsigned>(priority), static_cast<unsigned>(flags))))
+  if (auto fault = traceCall("IDirectSoundBuffer::Play", [&] {
+        return format("%s, %u, %u, 0x%X", label_.c_str(), static_cast<unsigned>(reserved1),
+                      static_cast<unsigned>(priority), static_cast<unsigned>(flags));
+      }))
     return *fault;
   // The primary buffer only plays looping; priorities belong to deferred secondary buffers.
   if (reserved1 != 0 || priority != 0 || !(flags & DSBPLAY_LOOPING)) return DSERR_INVALIDPARAM;
@@ -171,20 +171,20 @@ ULONG DirectSound::Release() {
 }
 
 HRESULT DirectSound::SetCooperativeLevel(HWND window, DWORD level) {
-  if (auto fault =
-          traceCall("IDirectSound::SetCooperativeLevel",
-                    format("%s, %s, %u", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(level))))
+  if (auto fault = traceCall("IDirectSound::SetCooperativeLevel", [&] {
+        return format("%s, %s, %u", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(level));
+      }))
     return *fault;
-  if (!window || (window != user::desktopHandle() && !user::liveWindow(window))) return DSERR_INVALIDPARAM;
+  if (!window || (window != user::desktopHandle() && !user::isLiveWindow(window))) return DSERR_INVALIDPARAM;
   if (level < DSSCL_NORMAL || level > DSSCL_WRITEPRIMARY) return DSERR_INVALIDPARAM;
   level_ = level;
   return DS_OK;
 }
 
 HRESULT DirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER buffer, IUnknown *outer) {
-  if (auto fault =
-          traceCall("IDirectSound::CreateSoundBuffer",
-                    format("%s, flags 0x%X", label_.c_str(), desc ? static_cast<unsigned>(desc->dwFlags) : 0u)))
+  if (auto fault = traceCall("IDirectSound::CreateSoundBuffer", [&] {
+        return format("%s, flags 0x%X", label_.c_str(), desc ? static_cast<unsigned>(desc->dwFlags) : 0u);
+      }))
     return *fault;
   if (!desc || !buffer) return DSERR_INVALIDPARAM;
   *buffer = nullptr;
@@ -211,7 +211,7 @@ HRESULT DirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFF
 
 extern "C" HRESULT WINAPI DirectSoundCreate(LPCGUID deviceGuid, LPDIRECTSOUND *directSound, LPUNKNOWN outer) {
   using namespace layer::dsound;
-  if (auto fault = layer::traceCall("DirectSoundCreate", deviceGuid ? "device" : "NULL")) return *fault;
+  if (auto fault = layer::traceCall("DirectSoundCreate", [&] { return deviceGuid ? "device" : "NULL"; })) return *fault;
   if (!directSound) return DSERR_INVALIDPARAM;
   *directSound = nullptr;
   if (outer) return DSERR_NOAGGREGATION;

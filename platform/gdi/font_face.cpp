@@ -15,7 +15,7 @@
 #include <tuple>
 
 #include "core/trace.h"
-#include "layer_test.h"
+#include "gdi/gdi_objects.h"
 
 namespace layer::gdi {
 namespace {
@@ -242,8 +242,6 @@ std::shared_ptr<FontFace> openFace(const FontRequest &request) {
   return face;
 }
 
-}  // namespace layer::gdi
+void setFaceLookupEnabled(bool enabled) { state().lookupEnabled = enabled; }
 
-namespace layer {
-void setFontLookupEnabled(bool enabled) { gdi::state().lookupEnabled = enabled; }
-}  // namespace layer
+}  // namespace layer::gdi

@@ -207,12 +207,9 @@ void fill(const PixelBuffer &dest, int x, int y, int width, int height, COLORREF
   }
 }
 
-BOOL transfer(const char *name, const std::string &arguments, HDC destDC, int x, int y, int width, int height,
-              HDC sourceDC, int sourceX, int sourceY, int sourceWidth, int sourceHeight, DWORD rop) {
-  if (auto fault = traceCall(name, arguments)) {
-    SetLastError(static_cast<DWORD>(*fault));
-    return FALSE;
-  }
+// The copy behind BitBlt and StretchBlt, once their call is traced.
+BOOL transfer(HDC destDC, int x, int y, int width, int height, HDC sourceDC, int sourceX, int sourceY, int sourceWidth,
+              int sourceHeight, DWORD rop) {
   DeviceContext *dest = toDC(destDC);
   if (!dest) {
     SetLastError(ERROR_INVALID_HANDLE);
@@ -277,18 +274,22 @@ BOOL transfer(const char *name, const std::string &arguments, HDC destDC, int x,
 extern "C" {
 
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
-  std::string arguments = format("%s, %d, %d, %d, %d, %s, %d, %d, %s", dcLabel(dest).c_str(), x, y, width, height,
-                                 dcLabel(source).c_str(), sourceX, sourceY, ropText(rop).c_str());
-  return transfer("BitBlt", arguments, dest, x, y, width, height, source, sourceX, sourceY, width, height, rop);
+  if (auto fault = traceCall("BitBlt", [&] {
+        return format("%s, %d, %d, %d, %d, %s, %d, %d, %s", dcLabel(dest).c_str(), x, y, width, height,
+                      dcLabel(source).c_str(), sourceX, sourceY, ropText(rop).c_str());
+      }))
+    return failWith(static_cast<DWORD>(*fault), FALSE);
+  return transfer(dest, x, y, width, height, source, sourceX, sourceY, width, height, rop);
 }
 
 BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
                        int sourceWidth, int sourceHeight, DWORD rop) {
-  std::string arguments =
-      format("%s, %d, %d, %d, %d, %s, %d, %d, %d, %d, %s", dcLabel(dest).c_str(), x, y, width, height,
-             dcLabel(source).c_str(), sourceX, sourceY, sourceWidth, sourceHeight, ropText(rop).c_str());
-  return transfer("StretchBlt", arguments, dest, x, y, width, height, source, sourceX, sourceY, sourceWidth,
-                  sourceHeight, rop);
+  if (auto fault = traceCall("StretchBlt", [&] {
+        return format("%s, %d, %d, %d, %d, %s, %d, %d, %d, %d, %s", dcLabel(dest).c_str(), x, y, width, height,
+                      dcLabel(source).c_str(), sourceX, sourceY, sourceWidth, sourceHeight, ropText(rop).c_str());
+      }))
+    return failWith(static_cast<DWORD>(*fault), FALSE);
+  return transfer(dest, x, y, width, height, source, sourceX, sourceY, sourceWidth, sourceHeight, rop);
 }
 
 COLORREF WINAPI SetPixel(HDC dc, int x, int y, COLORREF color) {

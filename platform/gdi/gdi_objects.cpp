@@ -12,7 +12,6 @@
 #include <unordered_map>
 
 #include "core/trace.h"
-#include "layer_test.h"
 
 namespace layer::gdi {
 namespace {
@@ -251,28 +250,14 @@ COLORREF unpackFromTarget(const PixelBuffer &target, uint32_t pixel) {
 
 }  // namespace layer::gdi
 
-namespace layer {
-int liveGdiObjectCount() { return gdi::liveObjectCount(); }
-}  // namespace layer
-
 using namespace layer;
 using namespace layer::gdi;
-
-namespace {
-
-// Fails a BOOL- or handle-returning call the way the platform does.
-template <typename T>
-T failWith(DWORD error, T result) {
-  SetLastError(error);
-  return result;
-}
-
-}  // namespace
 
 extern "C" {
 
 HDC WINAPI CreateCompatibleDC(HDC dc) {
-  if (auto fault = traceCall("CreateCompatibleDC", labelOf(dc))) return failWith(DWORD(*fault), HDC(nullptr));
+  if (auto fault = traceCall("CreateCompatibleDC", [&] { return labelOf(dc); }))
+    return failWith(DWORD(*fault), HDC(nullptr));
   if (dc && !toDC(dc)) return failWith(ERROR_INVALID_HANDLE, HDC(nullptr));
   auto memory = std::make_unique<DeviceContext>();
   memory->kind = DcKind::Memory;
@@ -282,7 +267,7 @@ HDC WINAPI CreateCompatibleDC(HDC dc) {
 }
 
 BOOL WINAPI DeleteDC(HDC dc) {
-  if (auto fault = traceCall("DeleteDC", labelOf(dc))) return failWith(DWORD(*fault), FALSE);
+  if (auto fault = traceCall("DeleteDC", [&] { return labelOf(dc); })) return failWith(DWORD(*fault), FALSE);
   DeviceContext *d = toDC(dc);
   // DCs of surfaces and of the screen go back through their own ReleaseDC.
   if (!d || d->kind != DcKind::Memory) return failWith(ERROR_INVALID_HANDLE, FALSE);
@@ -291,7 +276,7 @@ BOOL WINAPI DeleteDC(HDC dc) {
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
-  if (auto fault = traceCall("SelectObject", labelOf(dc) + ", " + labelOf(object)))
+  if (auto fault = traceCall("SelectObject", [&] { return labelOf(dc) + ", " + labelOf(object); }))
     return failWith(DWORD(*fault), HGDIOBJ(nullptr));
   DeviceContext *d = toDC(dc);
   Object *o = toObject(object);
@@ -326,7 +311,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 }
 
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
-  if (auto fault = traceCall("DeleteObject", labelOf(object))) return failWith(DWORD(*fault), FALSE);
+  if (auto fault = traceCall("DeleteObject", [&] { return labelOf(object); })) return failWith(DWORD(*fault), FALSE);
   Object *o = toObject(object);
   if (!o) return failWith(ERROR_INVALID_HANDLE, FALSE);
   if (o->stock) return TRUE;  // stock objects ignore deletion
@@ -337,7 +322,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
 }
 
 int WINAPI GetObjectA(HANDLE object, int size, LPVOID buffer) {
-  if (auto fault = traceCall("GetObjectA", format("%s, %d", labelOf(object).c_str(), size)))
+  if (auto fault = traceCall("GetObjectA", [&] { return format("%s, %d", labelOf(object).c_str(), size); }))
     return failWith(DWORD(*fault), 0);
   Bitmap *bitmap = toBitmap(object);
   if (!bitmap) return failWith(toObject(object) ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE, 0);
@@ -365,7 +350,8 @@ int WINAPI GetObjectA(HANDLE object, int size, LPVOID buffer) {
 }
 
 HGDIOBJ WINAPI GetStockObject(int index) {
-  if (auto fault = traceCall("GetStockObject", format("%d", index))) return failWith(DWORD(*fault), HGDIOBJ(nullptr));
+  if (auto fault = traceCall("GetStockObject", [&] { return format("%d", index); }))
+    return failWith(DWORD(*fault), HGDIOBJ(nullptr));
   StockObjects &k = stock();
   if (index >= WHITE_BRUSH && index <= NULL_BRUSH) return handleOf(&k.brushes[index]);
   if (index == SYSTEM_FONT) return handleOf(&k.systemFont);
@@ -374,7 +360,7 @@ HGDIOBJ WINAPI GetStockObject(int index) {
 }
 
 int WINAPI GetDeviceCaps(HDC dc, int index) {
-  if (auto fault = traceCall("GetDeviceCaps", format("%s, %d", labelOf(dc).c_str(), index)))
+  if (auto fault = traceCall("GetDeviceCaps", [&] { return format("%s, %d", labelOf(dc).c_str(), index); }))
     return failWith(DWORD(*fault), 0);
   DeviceContext *d = toDC(dc);
   if (!d) return failWith(ERROR_INVALID_HANDLE, 0);
@@ -397,7 +383,7 @@ int WINAPI GetDeviceCaps(HDC dc, int index) {
 }
 
 int WINAPI SetStretchBltMode(HDC dc, int mode) {
-  if (auto fault = traceCall("SetStretchBltMode", format("%s, %d", labelOf(dc).c_str(), mode)))
+  if (auto fault = traceCall("SetStretchBltMode", [&] { return format("%s, %d", labelOf(dc).c_str(), mode); }))
     return failWith(DWORD(*fault), 0);
   DeviceContext *d = toDC(dc);
   if (!d) return failWith(ERROR_INVALID_HANDLE, 0);
@@ -408,13 +394,15 @@ int WINAPI SetStretchBltMode(HDC dc, int mode) {
 }
 
 HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO *info, UINT usage, void **bits, HANDLE section, DWORD offset) {
-  std::string arguments = labelOf(dc);
-  if (info)
-    arguments += format(", %dx%d, %d bpp, compression %u", int(info->bmiHeader.biWidth), int(info->bmiHeader.biHeight),
-                        int(info->bmiHeader.biBitCount), unsigned(info->bmiHeader.biCompression));
-  else
-    arguments += ", null";
-  arguments += format(", %u", unsigned(usage));
+  auto arguments = [&] {
+    std::string text = labelOf(dc);
+    if (info)
+      text += format(", %dx%d, %d bpp, compression %u", int(info->bmiHeader.biWidth), int(info->bmiHeader.biHeight),
+                     int(info->bmiHeader.biBitCount), unsigned(info->bmiHeader.biCompression));
+    else
+      text += ", null";
+    return text + format(", %u", unsigned(usage));
+  };
   if (bits) *bits = nullptr;
   if (auto fault = traceCall("CreateDIBSection", arguments)) return failWith(DWORD(*fault), HBITMAP(nullptr));
   (void)offset;

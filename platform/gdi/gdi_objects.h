@@ -135,6 +135,21 @@ int measureText(DeviceContext &dc, const char *text, int length, int *height);
 
 int liveObjectCount();
 
+// Fails a BOOL- or handle-returning call the way the platform does.
+template <typename T>
+T failWith(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
+// The program's own bitmap resources, by name (LoadImageA without
+// LR_LOADFROMFILE); a program on this layer has none until some are set.
+void setBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile);
+void forgetBitmapResources();
+
+// With lookup off, CreateFontA finds no face and text uses the built-in font.
+void setFaceLookupEnabled(bool enabled);
+
 // A colour as a raw pixel of a DC's target and back: 8-bit targets use the
 // nearest entry of their palette (the layer's default palette when none).
 uint32_t packForTarget(const PixelBuffer &target, COLORREF color);

@@ -1,6 +1,6 @@
 // LoadImageA for bitmaps: from a file (LR_LOADFROMFILE) or from the
 // program's own bitmap resources, a table of named BMP files that tests fill
-// through layer::registerBitmapResource. Every bitmap comes back as a DIB
+// through gdi::setBitmapResource. Every bitmap comes back as a DIB
 // section in the file's own layout (see bmp_decoder.h).
 #include <windows.h>
 
@@ -13,7 +13,6 @@
 #include "core/trace.h"
 #include "gdi/bmp_decoder.h"
 #include "gdi/gdi_objects.h"
-#include "layer_test.h"
 
 namespace layer::gdi {
 namespace {
@@ -96,17 +95,11 @@ std::unique_ptr<Bitmap> resized(const Bitmap &from, int width, int height) {
 
 BmpError lastImageLoadError() { return lastError; }
 
+void setBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile) { resources()[name] = bmpFile; }
+
+void forgetBitmapResources() { resources().clear(); }
+
 }  // namespace layer::gdi
-
-namespace layer {
-
-void registerBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile) {
-  gdi::resources()[name] = bmpFile;
-}
-
-void clearBitmapResources() { gdi::resources().clear(); }
-
-}  // namespace layer
 
 using namespace layer;
 using namespace layer::gdi;
@@ -123,11 +116,13 @@ bool isIntegerResource(LPCSTR name) { return reinterpret_cast<uintptr_t>(name) <
 }  // namespace
 
 extern "C" HANDLE WINAPI LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags) {
-  std::string nameText = !name                     ? std::string("null")
-                         : isIntegerResource(name) ? format("#%u", unsigned(reinterpret_cast<uintptr_t>(name)))
-                                                   : format("\"%s\"", name);
-  std::string arguments = format("%s, %s, %u, %d, %d, 0x%X", instance ? "module" : "null", nameText.c_str(),
-                                 unsigned(type), width, height, unsigned(flags));
+  auto arguments = [&] {
+    std::string nameText = !name                     ? std::string("null")
+                           : isIntegerResource(name) ? format("#%u", unsigned(reinterpret_cast<uintptr_t>(name)))
+                                                     : format("\"%s\"", name);
+    return format("%s, %s, %u, %d, %d, 0x%X", instance ? "module" : "null", nameText.c_str(), unsigned(type), width,
+                  height, unsigned(flags));
+  };
   gdi::lastError = BmpError::None;
   if (auto fault = traceCall("LoadImageA", arguments)) return fail(static_cast<DWORD>(*fault));
   if (type != IMAGE_BITMAP || !name || width < 0 || height < 0) return fail(ERROR_INVALID_PARAMETER);

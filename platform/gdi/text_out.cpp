@@ -33,9 +33,12 @@ std::string dcLabel(HDC dc) {
 
 // Records a call on a DC; null (with the last error set) when an injected
 // fault fails it or the handle is not a live DC.
-DeviceContext *enterCall(const char *name, HDC dc, const std::string &rest = {}) {
-  const std::string label = dcLabel(dc);
-  if (auto fault = traceCall(name, rest.empty() ? label : label + ", " + rest)) {
+template <class Rest = const char *>
+DeviceContext *enterCall(const char *name, HDC dc, Rest &&rest = "") {
+  if (auto fault = traceCall(name, [&] {
+        std::string text = argumentText(rest);
+        return text.empty() ? dcLabel(dc) : dcLabel(dc) + ", " + text;
+      })) {
     SetLastError(static_cast<DWORD>(*fault));
     return nullptr;
   }
@@ -45,7 +48,7 @@ DeviceContext *enterCall(const char *name, HDC dc, const std::string &rest = {})
 }
 
 COLORREF swapColor(const char *name, HDC dc, COLORREF color, COLORREF DeviceContext::*field) {
-  DeviceContext *record = enterCall(name, dc, format("%u", unsigned(color)));
+  DeviceContext *record = enterCall(name, dc, [&] { return format("%u", unsigned(color)); });
   if (!record) return CLR_INVALID;
   COLORREF previous = record->*field;
   record->*field = color;
@@ -61,12 +64,12 @@ HFONT WINAPI CreateFontA(int height, int width, int escapement, int orientation,
                          DWORD quality, DWORD pitchAndFamily, LPCSTR faceName) {
   // The platform keeps at most LF_FACESIZE - 1 characters of the name.
   const std::string name = faceName ? std::string(faceName, strnlen(faceName, LF_FACESIZE - 1)) : std::string();
-  if (auto fault = traceCall(
-          "CreateFontA",
-          format("%d, %d, %d, %d, %d, %u, %u, %u, %u, %u, %u, %u, %u, %s", height, width, escapement, orientation,
-                 weight, unsigned(italic), unsigned(underline), unsigned(strikeOut), unsigned(charSet),
-                 unsigned(outputPrecision), unsigned(clipPrecision), unsigned(quality), unsigned(pitchAndFamily),
-                 faceName ? quoted(name.c_str(), static_cast<int>(name.size())).c_str() : "(null)"))) {
+  if (auto fault = traceCall("CreateFontA", [&] {
+        return format("%d, %d, %d, %d, %d, %u, %u, %u, %u, %u, %u, %u, %u, %s", height, width, escapement, orientation,
+                      weight, unsigned(italic), unsigned(underline), unsigned(strikeOut), unsigned(charSet),
+                      unsigned(outputPrecision), unsigned(clipPrecision), unsigned(quality), unsigned(pitchAndFamily),
+                      faceName ? quoted(name.c_str(), static_cast<int>(name.size())).c_str() : "(null)");
+      })) {
     SetLastError(static_cast<DWORD>(*fault));
     return nullptr;
   }
@@ -107,7 +110,7 @@ COLORREF WINAPI SetBkColor(HDC dc, COLORREF color) {
 }
 
 int WINAPI SetBkMode(HDC dc, int mode) {
-  DeviceContext *record = enterCall("SetBkMode", dc, format("%d", mode));
+  DeviceContext *record = enterCall("SetBkMode", dc, [&] { return format("%d", mode); });
   if (!record) return 0;
   if (mode != TRANSPARENT && mode != OPAQUE) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -119,7 +122,7 @@ int WINAPI SetBkMode(HDC dc, int mode) {
 }
 
 BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
-  DeviceContext *record = enterCall("TextOutA", dc, format("%d, %d, ", x, y) + quoted(text, length));
+  DeviceContext *record = enterCall("TextOutA", dc, [&] { return format("%d, %d, ", x, y) + quoted(text, length); });
   if (!record) return FALSE;
   if (!text || length < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -130,7 +133,7 @@ BOOL WINAPI TextOutA(HDC dc, int x, int y, LPCSTR text, int length) {
 }
 
 BOOL WINAPI GetTextExtentPoint32A(HDC dc, LPCSTR text, int length, LPSIZE size) {
-  DeviceContext *record = enterCall("GetTextExtentPoint32A", dc, quoted(text, length));
+  DeviceContext *record = enterCall("GetTextExtentPoint32A", dc, [&] { return quoted(text, length); });
   if (!record) return FALSE;
   if (!size || length < 0 || (!text && length > 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);

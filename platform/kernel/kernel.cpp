@@ -32,9 +32,9 @@ std::chrono::steady_clock::time_point processStart() {
 extern "C" {
 
 void WINAPI OutputDebugStringA(LPCSTR text) {
-  layer::traceCall("OutputDebugStringA", layer::format("\"%s\"", text ? text : ""));
+  layer::traceCall("OutputDebugStringA", [&] { return layer::format("\"%s\"", text ? text : ""); });
   if (!text) text = "";
-  layer::recordDebugOutput(text);
+  layer::traceDebugOutput(text);
   if (!std::getenv("CORVANE_QUIET_DEBUG")) {
     std::fputs(text, stderr);
     std::fflush(stderr);
@@ -42,7 +42,8 @@ void WINAPI OutputDebugStringA(LPCSTR text) {
 }
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
-  if (auto fault = layer::traceCall("GetModuleHandleA", moduleName ? layer::format("\"%s\"", moduleName) : "NULL")) {
+  if (auto fault = layer::traceCall("GetModuleHandleA",
+                                    [&] { return moduleName ? layer::format("\"%s\"", moduleName) : "NULL"; })) {
     SetLastError(static_cast<DWORD>(*fault));
     return nullptr;
   }
@@ -63,7 +64,7 @@ void WINAPI SetLastError(DWORD error) {
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
-  layer::traceCall("Sleep", layer::format("%u", static_cast<unsigned>(milliseconds)));
+  layer::traceCall("Sleep", [&] { return layer::format("%u", static_cast<unsigned>(milliseconds)); });
   if (milliseconds == 0)
     std::this_thread::yield();
   else

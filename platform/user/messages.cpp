@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "core/trace.h"
-#include "ddraw/ddraw_internal.h"
+#include "core/wake.h"
 #include "host/host.h"
 #include "user/user_internal.h"
 #include "user/user_state.h"
@@ -57,8 +57,7 @@ void takeEvent(const HostEvent &event) {
       if (HWND target = focusTarget(event)) setAppActive(target, true, false);
       return;
     case HostEvent::FocusLost:
-      // Exclusive full-screen surfaces do not survive the switch away.
-      if (layer::ddraw::exclusiveActive()) layer::ddraw::loseAllSurfaces();
+      for (auto listener : focusLossListeners()) listener();
       setAppActive(nullptr, false, false);
       return;
     case HostEvent::Close:
@@ -139,6 +138,7 @@ void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront,
     state().queue.push_front(m);
   else
     state().queue.push_back(m);
+  layer::wakeThread();
 }
 
 void pumpHostEvents() {
@@ -155,7 +155,7 @@ using namespace layer::user;
 extern "C" {
 
 BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (traceFails("PostMessageA", messageText(window, message, wParam, lParam))) return FALSE;
+  if (traceFails("PostMessageA", [&] { return messageText(window, message, wParam, lParam); })) return FALSE;
   if (window == desktopHandle()) return TRUE;  // nobody in this process reads the desktop's messages
   if (window != nullptr && !windowOrError(window)) return FALSE;
   post(window, message, wParam, lParam);
@@ -163,7 +163,7 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (traceFails("SendMessageA", messageText(window, message, wParam, lParam))) return 0;
+  if (traceFails("SendMessageA", [&] { return messageText(window, message, wParam, lParam); })) return 0;
   if (!liveWindow(window)) {
     if (window != desktopHandle()) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
@@ -172,15 +172,17 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void WINAPI PostQuitMessage(int exitCode) {
-  layer::traceCall("PostQuitMessage", layer::format("%d", exitCode));
+  layer::traceCall("PostQuitMessage", [&] { return layer::format("%d", exitCode); });
   state().quitPending = true;
   state().quitCode = exitCode;
+  layer::wakeThread();
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
-  if (traceFails("PeekMessageA",
-                 filterText(window, filterMin, filterMax) +
-                     ((removeMessage & PM_REMOVE) ? std::string(", PM_REMOVE") : std::string(", PM_NOREMOVE"))))
+  if (traceFails("PeekMessageA", [&] {
+        return filterText(window, filterMin, filterMax) +
+               ((removeMessage & PM_REMOVE) ? std::string(", PM_REMOVE") : std::string(", PM_NOREMOVE"));
+      }))
     return FALSE;
   if (!validRequest(msg, window)) return FALSE;
   pumpHostEvents();
@@ -188,7 +190,7 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
 }
 
 BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) {
-  if (traceFails("GetMessageA", filterText(window, filterMin, filterMax))) return -1;
+  if (traceFails("GetMessageA", [&] { return filterText(window, filterMin, filterMax); })) return -1;
   if (!validRequest(msg, window)) return -1;
   for (;;) {
     pumpHostEvents();
@@ -198,7 +200,8 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax) 
 }
 
 BOOL WINAPI TranslateMessage(const MSG *msg) {
-  if (traceFails("TranslateMessage", msg ? layer::format("0x%04x", static_cast<unsigned>(msg->message)) : "NULL"))
+  if (traceFails("TranslateMessage",
+                 [&] { return msg ? layer::format("0x%04x", static_cast<unsigned>(msg->message)) : "NULL"; }))
     return FALSE;
   if (!msg) return FALSE;
   switch (msg->message) {
@@ -224,7 +227,8 @@ BOOL WINAPI TranslateMessage(const MSG *msg) {
 }
 
 LRESULT WINAPI DispatchMessageA(const MSG *msg) {
-  if (traceFails("DispatchMessageA", msg ? messageText(msg->hwnd, msg->message, msg->wParam, msg->lParam) : "NULL"))
+  if (traceFails("DispatchMessageA",
+                 [&] { return msg ? messageText(msg->hwnd, msg->message, msg->wParam, msg->lParam) : "NULL"; }))
     return 0;
   if (!msg || !msg->hwnd) return 0;  // thread messages have no procedure
   if (!windowOrError(msg->hwnd)) return 0;

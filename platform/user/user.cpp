@@ -7,7 +7,6 @@
 #include "core/trace.h"
 #include "gdi/gdi_objects.h"
 #include "host/host.h"
-#include "layer_test.h"
 #include "user/user_internal.h"
 #include "user/user_state.h"
 
@@ -20,6 +19,19 @@ UserState &state() {
 
 void resetUser() { state() = UserState{}; }
 
+std::vector<void (*)()> &focusLossListeners() {
+  static auto *listeners = new std::vector<void (*)()>;  // never destroyed, as the state
+  return *listeners;
+}
+
+void addFocusLossListener(void (*listener)()) {
+  for (auto f : focusLossListeners())
+    if (f == listener) return;
+  focusLossListeners().push_back(listener);
+}
+
+int cursorShowCount() { return state().cursorCount; }
+
 namespace {
 struct UserResetRegistration {
   UserResetRegistration() { layer::registerReset(resetUser); }
@@ -28,18 +40,18 @@ struct UserResetRegistration {
 
 }  // namespace layer::user
 
-int layer::cursorCounter() { return layer::user::state().cursorCount; }
-
 using namespace layer::user;
 
 extern "C" {
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (traceFails("MessageBoxA", layer::format("%s, \"%s\", %s, 0x%x", label(owner).c_str(), text ? text : "",
-                                              caption ? caption : "NULL", type)))
+  if (traceFails("MessageBoxA", [&] {
+        return layer::format("%s, \"%s\", %s, 0x%x", label(owner).c_str(), text ? text : "", caption ? caption : "NULL",
+                             type);
+      }))
     return 0;
   if (owner != nullptr && owner != desktopHandle() && !windowOrError(owner)) return 0;
-  layer::recordMessageBox(owner, text, caption, type);
+  layer::traceMessageBox(owner, text, caption, type);
   // The platform's default caption when none is given.
   const char *shownCaption = caption ? caption : "Error";
   std::fprintf(stderr, "%s: %s\n", shownCaption, text ? text : "");
@@ -49,7 +61,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 int WINAPI ShowCursor(BOOL show) {
   UserState &s = state();
-  if (traceFails("ShowCursor", show ? "TRUE" : "FALSE")) return s.cursorCount;
+  if (traceFails("ShowCursor", [&] { return show ? "TRUE" : "FALSE"; })) return s.cursorCount;
   s.cursorCount += show ? 1 : -1;
   layer::host().setCursorVisible(s.cursorCount >= 0);
   return s.cursorCount;
@@ -57,15 +69,16 @@ int WINAPI ShowCursor(BOOL show) {
 
 // Every window's DC is a DC onto the screen: the layer draws windows nowhere.
 HDC WINAPI GetDC(HWND window) {
-  if (traceFails("GetDC", label(window))) return nullptr;
+  if (traceFails("GetDC", [&] { return label(window); })) return nullptr;
   if (window != nullptr && window != desktopHandle() && !windowOrError(window)) return nullptr;
   return layer::gdi::createScreenDC(layer::host().desktopBitsPerPixel());
 }
 
 int WINAPI ReleaseDC(HWND window, HDC dc) {
   layer::gdi::DeviceContext *record = layer::gdi::toDC(dc);
-  if (traceFails("ReleaseDC",
-                 label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL"))))
+  if (traceFails("ReleaseDC", [&] {
+        return label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL"));
+      }))
     return 0;
   // Only the screen DCs that GetDC hands out are given back here.
   if (!record || record->kind != layer::gdi::DcKind::Screen) return 0;

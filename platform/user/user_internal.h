@@ -1,17 +1,27 @@
-// What USER offers the rest of the layer.
+// What USER offers the rest of the layer: windows by handle, and the focus
+// loss for those whose state does not survive it.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 namespace layer::user {
 
 // The host's id for a window (0 when the handle is no live window).
 int hostWindowId(HWND window);
 
-// Moves every event the host has into the thread's message queue.
-void pumpHostEvents();
+// True for a live window of the program (not the desktop).
+bool isLiveWindow(HWND window);
+HWND desktopHandle();
+// "window#1", "desktop", "NULL", "0x..." for the call record.
+std::string label(HWND window);
 
-// True when the thread's queue holds a message or a quit request.
-bool hasQueuedMessages();
+// Calls `listener` whenever the program loses the focus, before its windows
+// hear of it (once per listener, however often registered).
+void addFocusLossListener(void (*listener)());
+
+// The cursor's show counter (ShowCursor).
+int cursorShowCount();
 
 }  // namespace layer::user

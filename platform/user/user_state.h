@@ -7,6 +7,11 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "core/trace.h"
+#include "user/user_internal.h"
 
 namespace layer::user {
 
@@ -48,18 +53,24 @@ struct UserState {
   int cursorCount = 0;
 };
 
+// The focus-loss listeners: kept through resets, like the reset registry.
+std::vector<void (*)()> &focusLossListeners();
+
 UserState &state();
 
 // Handles: program windows are small tagged numbers so that a stale or
 // made-up handle is recognised; the desktop has its own.
 HWND handleOf(int id);
 Window *liveWindow(HWND window);  // null when not a live program window
-HWND desktopHandle();
-std::string label(HWND window);  // "window#1", "desktop", "NULL", "0x..."
 
 // Records an entry point's call; true, with the fault's code as the last
 // error, when an injected fault makes it fail.
-bool traceFails(const char *name, const std::string &arguments = {});
+template <class Arguments = const char *>
+bool traceFails(const char *name, Arguments &&arguments = "") {
+  auto fault = traceCall(name, std::forward<Arguments>(arguments));
+  if (fault) SetLastError(static_cast<DWORD>(*fault));
+  return fault.has_value();
+}
 // The live window, or null with ERROR_INVALID_WINDOW_HANDLE as the last error.
 Window *windowOrError(HWND window);
 
@@ -71,6 +82,11 @@ void post(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool atFront 
 // Makes the program active with `window` in the foreground, or inactive,
 // telling the window with WM_ACTIVATEAPP (sent when `sent`, else posted).
 void setAppActive(HWND window, bool active, bool sent);
+
+// Moves every event the host has into the thread's message queue.
+void pumpHostEvents();
+// True when the thread's queue holds a message or a quit request.
+bool hasQueuedMessages();
 
 void resetUser();
 

@@ -90,6 +90,8 @@ HWND handleOf(int id) { return reinterpret_cast<HWND>(kWindowBase + 4 * static_c
 
 HWND desktopHandle() { return reinterpret_cast<HWND>(kDesktop); }
 
+bool isLiveWindow(HWND window) { return liveWindow(window) != nullptr; }
+
 Window *liveWindow(HWND window) {
   auto value = reinterpret_cast<uintptr_t>(window);
   if (value < kWindowBase || (value - kWindowBase) % 4 != 0) return nullptr;
@@ -107,12 +109,6 @@ std::string label(HWND window) {
       state().windows.count(static_cast<int>((value - kWindowBase) / 4)))
     return format("window#%d", static_cast<int>((value - kWindowBase) / 4));
   return format("%#llx", static_cast<unsigned long long>(value));
-}
-
-bool traceFails(const char *name, const std::string &arguments) {
-  auto fault = traceCall(name, arguments);
-  if (fault) SetLastError(static_cast<DWORD>(*fault));
-  return fault.has_value();
 }
 
 Window *windowOrError(HWND window) {
@@ -154,7 +150,7 @@ extern "C" {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass) {
   const char *name = windowClass ? windowClass->lpszClassName : nullptr;
-  if (traceFails("RegisterClassA", classText(name))) return 0;
+  if (traceFails("RegisterClassA", [&] { return classText(name); })) return 0;
   if (!windowClass || !name || isAtom(name) || !*name || !windowClass->lpfnWndProc) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
@@ -176,7 +172,7 @@ ATOM WINAPI RegisterClassA(const WNDCLASSA *windowClass) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
-  if (traceFails("UnregisterClassA", classText(className))) return FALSE;
+  if (traceFails("UnregisterClassA", [&] { return classText(className); })) return FALSE;
   WindowClass *c = findClass(className);
   if (!c) {
     SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
@@ -195,8 +191,10 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                             int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
   const char *title = windowName ? windowName : "";
-  if (traceFails("CreateWindowExA", layer::format("%s, \"%s\", 0x%x, %d, %d, %d, %d", classText(className).c_str(),
-                                                  title, static_cast<unsigned>(style), x, y, width, height)))
+  if (traceFails("CreateWindowExA", [&] {
+        return layer::format("%s, \"%s\", 0x%x, %d, %d, %d, %d", classText(className).c_str(), title,
+                             static_cast<unsigned>(style), x, y, width, height);
+      }))
     return nullptr;
   WindowClass *c = findClass(className);
   if (!c) {
@@ -257,7 +255,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
 }
 
 BOOL WINAPI ShowWindow(HWND window, int command) {
-  if (traceFails("ShowWindow", layer::format("%s, %d", label(window).c_str(), command))) return FALSE;
+  if (traceFails("ShowWindow", [&] { return layer::format("%s, %d", label(window).c_str(), command); })) return FALSE;
   Window *w = windowOrError(window);
   if (!w) return FALSE;
   BOOL wasVisible = w->visible ? TRUE : FALSE;
@@ -268,7 +266,7 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
 // The layer keeps no update regions: a window shown since its last paint
 // gets one WM_PAINT here, and the queue never makes WM_PAINT by itself.
 BOOL WINAPI UpdateWindow(HWND window) {
-  if (traceFails("UpdateWindow", label(window))) return FALSE;
+  if (traceFails("UpdateWindow", [&] { return label(window); })) return FALSE;
   Window *w = windowOrError(window);
   if (!w) return FALSE;
   if (w->visible && w->needsPaint) {
@@ -279,18 +277,19 @@ BOOL WINAPI UpdateWindow(HWND window) {
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-  if (traceFails("DestroyWindow", label(window)) || !windowOrError(window)) return FALSE;
+  if (traceFails("DestroyWindow", [&] { return label(window); }) || !windowOrError(window)) return FALSE;
   destroyWindowInternal(window);
   return TRUE;
 }
 
 BOOL WINAPI IsWindow(HWND window) {
-  if (traceFails("IsWindow", label(window))) return FALSE;
+  if (traceFails("IsWindow", [&] { return label(window); })) return FALSE;
   return (window == desktopHandle() || liveWindow(window)) ? TRUE : FALSE;
 }
 
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (traceFails("DefWindowProcA", layer::format("%s, 0x%04x", label(window).c_str(), static_cast<unsigned>(message))))
+  if (traceFails("DefWindowProcA",
+                 [&] { return layer::format("%s, 0x%04x", label(window).c_str(), static_cast<unsigned>(message)); }))
     return 0;
   switch (message) {
     case WM_NCCREATE:

@@ -157,7 +157,7 @@ int formatInto(char *buffer, const char *format, va_list arguments) {
 }
 
 int tracedFormat(const char *name, char *buffer, const char *format, va_list arguments) {
-  if (auto fault = layer::traceCall(name, layer::format("\"%s\"", format ? format : ""))) {
+  if (auto fault = layer::traceCall(name, [&] { return layer::format("\"%s\"", format ? format : ""); })) {
     SetLastError(static_cast<DWORD>(*fault));
     if (buffer) buffer[0] = '\0';
     return 0;

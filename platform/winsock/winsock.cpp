@@ -1,15 +1,13 @@
 // Windows Sockets: start-up and clean-up only, with the library's reference
 // count and version negotiation. Programs start the library from static
 // constructors, before main, so the state is built on first use and never
-// destroyed; the test hooks can be armed from the environment for the same
-// reason: CORVANE_WSA_REFUSE=<error>[*count], CORVANE_WSA_GRANT=<version>.
+// destroyed.
 #include <winsock.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "core/trace.h"
-#include "layer_test.h"
+#include "winsock/winsock_internal.h"
 
 namespace layer {
 namespace {
@@ -20,10 +18,7 @@ constexpr WORD kLowestVersion = 0x0101;   // 1.1
 struct WinsockState {
   int startups = 0;  // successful WSAStartup calls not yet cleaned up
   int lastError = 0;
-  int refuseError = 0;
-  int refuseCount = 0;
   WORD grantedVersion = 0;  // 0: negotiate
-  bool environmentRead = false;
 };
 
 void resetWinsock();
@@ -33,24 +28,10 @@ WinsockState &state() {
     registerReset(resetWinsock);
     return new WinsockState;  // never destroyed: clean-ups run during static destruction
   }();
-  if (!s->environmentRead) {
-    s->environmentRead = true;
-    if (const char *refuse = std::getenv("CORVANE_WSA_REFUSE")) {
-      char *rest = nullptr;
-      s->refuseError = static_cast<int>(std::strtol(refuse, &rest, 0));
-      s->refuseCount = 1;
-      if (rest && *rest == '*') s->refuseCount = static_cast<int>(std::strtol(rest + 1, nullptr, 10));
-    }
-    if (const char *grant = std::getenv("CORVANE_WSA_GRANT"))
-      s->grantedVersion = static_cast<WORD>(std::strtoul(grant, nullptr, 0));
-  }
   return *s;
 }
 
-void resetWinsock() {
-  WinsockState &s = state();
-  s = WinsockState{};  // the environment is read again on next use, as in a fresh process
-}
+void resetWinsock() { state() = WinsockState{}; }
 
 // Versions compare major first (low byte), then minor (high byte).
 int versionOrder(WORD version) { return LOBYTE(version) * 256 + HIBYTE(version); }
@@ -70,25 +51,17 @@ void describe(LPWSADATA data, WORD version) {
 
 }  // namespace
 
-void refuseSocketStartup(int error, int count) {
-  WinsockState &s = state();
-  s.refuseError = error;
-  s.refuseCount = count > 0 ? count : 0;
-}
-
-void grantSocketVersion(WORD version) { state().grantedVersion = version; }
-
-int socketStartupCount() { return state().startups; }
+namespace winsock {
+int startupCount() { return state().startups; }
+void grantVersion(WORD version) { state().grantedVersion = version; }
+}  // namespace winsock
 
 }  // namespace layer
 
 extern "C" int WINAPI WSAStartup(WORD versionRequested, LPWSADATA data) {
-  if (auto fault = layer::traceCall("WSAStartup", layer::format("0x%04X", versionRequested))) return *fault;
+  if (auto fault = layer::traceCall("WSAStartup", [&] { return layer::format("0x%04X", versionRequested); }))
+    return *fault;
   layer::WinsockState &s = layer::state();
-  if (s.refuseCount > 0) {
-    --s.refuseCount;
-    return s.refuseError;
-  }
   if (!data) return WSAEFAULT;
   int asked = layer::versionOrder(versionRequested);
   if (asked < layer::versionOrder(layer::kLowestVersion)) {

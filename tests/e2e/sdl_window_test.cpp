@@ -560,6 +560,7 @@ std::string findBox(const Environment &x, const std::string &caption, std::strin
 
 TEST_F(SdlWindowTest, AStartUpFailureShowsItsBoxUntilItIsDismissed) {
   startScreen(640, 480);
+  viewerPath_ = CORVANE_VIEWER_TESTING;  // the test build, which honours injected faults
   startViewer({{"CORVANE_FAULTS", "IDirectDraw::SetDisplayMode=0x80004005"}});
   std::string info, box;
   const auto end = Clock::now() + std::chrono::seconds(30);

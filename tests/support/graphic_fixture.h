@@ -12,7 +12,7 @@
 
 #include "graphics/graphic.h"
 #include "layer_test.h"
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 namespace graphictest {
 

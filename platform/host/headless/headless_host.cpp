@@ -11,8 +11,8 @@
 #include <map>
 #include <string>
 
-#include "core/trace.h"
-#include "user/user_internal.h"
+#include "core/reset.h"
+#include "core/wake.h"
 
 namespace layer::headless {
 namespace {
@@ -221,12 +221,13 @@ class HeadlessHost final : public Host {
   void waitEvent() override {
     HeadlessState &s = state();
     if (!s.events.empty()) return;
+    const uint64_t wakes = wakeCount();
     if (s.idleHook) {
       auto hook = s.idleHook;
       hook();
     }
     // The hook may also have posted a message straight to the queue.
-    if (!s.events.empty() || layer::user::hasQueuedMessages()) return;
+    if (!s.events.empty() || wakeCount() != wakes) return;
     std::fputs("headless host: the program waits for an event that will never come\n", stderr);
     std::fflush(stderr);
     std::_Exit(124);

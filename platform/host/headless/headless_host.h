@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/surface_image.h"
 #include "host/host.h"
-#include "layer_test.h"
 
 namespace layer::headless {
 

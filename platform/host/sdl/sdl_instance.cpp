@@ -2,7 +2,7 @@
 // process, shut down when the process ends.
 #include <cstdlib>
 
-#include "core/trace.h"
+#include "core/reset.h"
 #include "host/sdl/sdl_host.h"
 
 namespace layer {

@@ -1,5 +1,7 @@
 // The layer's test API: kept apart from the platform's own names, for tests,
-// tools and the headless scenario driver.
+// tools and the headless scenario driver. It comes only with the layer's
+// test build (corvane_layer_testing), whose entry points record every call
+// and honour injected faults; the program people run has none of it.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/surface_image.h"
 
 namespace layer {
 
@@ -49,13 +53,6 @@ struct MessageBoxRecord {
 const std::vector<MessageBoxRecord> &messageBoxes();
 
 // ---- DirectDraw ----
-struct SurfaceImage {
-  int width = 0, height = 0, pitch = 0, bitsPerPixel = 0;
-  std::vector<uint8_t> bytes;  // height * pitch bytes, row 0 first
-  uint32_t greenMask = 0;      // 16 bits: 0x3E0 is 5-5-5; 0 means the layer's current 16-bit display layout
-  uint32_t pixel(int x, int y) const;  // raw pixel value
-  uint32_t color(int x, int y) const;  // as COLORREF 0x00BBGGRR
-};
 SurfaceImage readSurface(IDirectDrawSurface *surface);
 void writeSurface(IDirectDrawSurface *surface, const SurfaceImage &image);  // same size and depth
 void loseSurface(IDirectDrawSurface *surface);

@@ -1,6 +1,6 @@
 // Releasing the display: the back buffer first, then the primary surface it
 // belongs to, then the DirectDraw object that made them.
-#include "screen/display_surfaces.h"
+#include "graphics/display_surfaces.h"
 
 void DisplaySurfaces::release() {
   if (backBuffer) {

@@ -1,13 +1,13 @@
-// The call record, fault injection and reset registry behind layer_test.h.
-#include "core/trace.h"
-
-#include <cstdarg>
-#include <cstdio>
+// The call record and fault injection behind every entry point of the
+// layer's test build, armed also before main through the environment
+// (CORVANE_FAULTS, and CORVANE_WSA_REFUSE / CORVANE_WSA_GRANT for the socket
+// library's start-up), and layer::reset().
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <vector>
 
+#include "core/trace.h"
 #include "layer_test.h"
 
 namespace layer {
@@ -29,8 +29,8 @@ struct TraceState {
   std::map<std::string, Fault, std::less<>> faults;
   std::vector<std::string> debugOutput;
   std::vector<MessageBoxRecord> messageBoxes;
-  std::vector<void (*)()> resets;
-  bool environmentRead = false;
+  bool faultsRead = false;
+  bool socketHooksRead = false;  // read again after each reset, as by a fresh process
   // Hot calls come in runs of one name, a string literal: its counter is
   // kept by the name's address. Cleared whenever `counts` is.
   const char *hotName = nullptr;
@@ -43,9 +43,6 @@ TraceState &state() {
 }
 
 void parseEnvironmentFaults() {
-  TraceState &s = state();
-  if (s.environmentRead) return;
-  s.environmentRead = true;
   const char *armed = std::getenv("CORVANE_FAULTS");
   if (!armed) return;
   std::string all(armed);
@@ -63,18 +60,46 @@ void parseEnvironmentFaults() {
     HRESULT result = static_cast<HRESULT>(std::strtoul(p, &rest, 0));
     int count = 1, skip = 0;
     while (rest && *rest) {
-      if (*rest == '*') count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else if (*rest == '@') skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
-      else break;
+      if (*rest == '*')
+        count = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else if (*rest == '@')
+        skip = static_cast<int>(std::strtol(rest + 1, &rest, 10));
+      else
+        break;
     }
-    s.faults[name] = Fault{result, count, skip};
+    state().faults[name] = Fault{result, count, skip};
   }
 }
 
-void store(const char *name, const std::string &arguments) {
+// CORVANE_WSA_REFUSE=<error>[*count] and CORVANE_WSA_GRANT=<version>.
+void parseEnvironmentSocketHooks() {
+  if (const char *refuse = std::getenv("CORVANE_WSA_REFUSE")) {
+    char *rest = nullptr;
+    int error = static_cast<int>(std::strtol(refuse, &rest, 0));
+    int count = 1;
+    if (rest && *rest == '*') count = static_cast<int>(std::strtol(rest + 1, nullptr, 10));
+    refuseSocketStartup(error, count);
+  }
+  if (const char *grant = std::getenv("CORVANE_WSA_GRANT"))
+    grantSocketVersion(static_cast<WORD>(std::strtoul(grant, nullptr, 0)));
+}
+
+void readEnvironment() {
+  TraceState &s = state();
+  if (!s.faultsRead) {
+    s.faultsRead = true;
+    parseEnvironmentFaults();
+  }
+  if (!s.socketHooksRead) {
+    s.socketHooksRead = true;
+    parseEnvironmentSocketHooks();
+  }
+}
+
+void store(const char *name, std::string arguments) {
   TraceState &s = state();
   if (s.calls.size() >= kRecordLimit) s.calls.erase(s.calls.begin(), s.calls.begin() + kRecordLimit / 2);
-  s.calls.push_back(Call{name, arguments});
+  s.calls.push_back(Call{name, std::move(arguments)});
 }
 
 std::optional<HRESULT> takeFault(const char *name) {
@@ -94,18 +119,22 @@ std::optional<HRESULT> takeFault(const char *name) {
 
 }  // namespace
 
-std::optional<HRESULT> traceCall(const char *name, const std::string &arguments) {
-  parseEnvironmentFaults();
+namespace testing {
+
+std::optional<HRESULT> enterCall(const char *name, std::string arguments) {
+  readEnvironment();
   TraceState &s = state();
   auto it = s.counts.find(std::string_view(name));
-  if (it == s.counts.end()) s.counts.emplace(name, 1);
-  else ++it->second;
-  store(name, arguments);
+  if (it == s.counts.end())
+    s.counts.emplace(name, 1);
+  else
+    ++it->second;
+  store(name, std::move(arguments));
   return takeFault(name);
 }
 
-std::optional<HRESULT> traceHotCall(const char *name) {
-  parseEnvironmentFaults();
+std::optional<HRESULT> enterHotCall(const char *name) {
+  readEnvironment();
   TraceState &s = state();
   if (name == s.hotName) {
     ++*s.hotCount;
@@ -119,55 +148,38 @@ std::optional<HRESULT> traceHotCall(const char *name) {
   return takeFault(name);
 }
 
-void traceNote(const char *name, const std::string &arguments) {
+void noteCall(const char *name, std::string arguments) {
   TraceState &s = state();
   ++s.counts[name];
-  store(name, arguments);
+  store(name, std::move(arguments));
 }
 
-void registerReset(void (*resetFunction)()) {
-  for (auto f : state().resets)
-    if (f == resetFunction) return;
-  state().resets.push_back(resetFunction);
-}
-
-void recordDebugOutput(const char *text) {
+void noteDebugOutput(const char *text) {
   TraceState &s = state();
-  if (s.debugOutput.size() >= kRecordLimit) s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
+  if (s.debugOutput.size() >= kRecordLimit)
+    s.debugOutput.erase(s.debugOutput.begin(), s.debugOutput.begin() + kRecordLimit / 2);
   s.debugOutput.emplace_back(text ? text : "");
 }
 
-void recordMessageBox(HWND owner, const char *text, const char *caption, UINT type) {
+void noteMessageBox(HWND owner, const char *text, const char *caption, UINT type) {
   state().messageBoxes.push_back(
       MessageBoxRecord{owner, text ? text : "", caption ? caption : "(null)", caption == nullptr, type});
 }
 
-std::string format(const char *fmt, ...) {
-  char small[256];
-  va_list args;
-  va_start(args, fmt);
-  int n = std::vsnprintf(small, sizeof small, fmt, args);
-  va_end(args);
-  if (n < 0) return {};
-  if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
-  std::string big(static_cast<size_t>(n), '\0');
-  va_start(args, fmt);
-  std::vsnprintf(big.data(), big.size() + 1, fmt, args);
-  va_end(args);
-  return big;
-}
+}  // namespace testing
 
 // ---- the test API ----
 
 void reset() {
   TraceState &s = state();
-  for (auto f : s.resets) f();
+  runResets();
   s.calls.clear();
   s.counts.clear();
   s.hotName = nullptr;
   s.faults.clear();
   s.debugOutput.clear();
   s.messageBoxes.clear();
+  s.socketHooksRead = false;
 }
 
 const std::vector<Call> &calls() { return state().calls; }
@@ -195,11 +207,19 @@ size_t countCalls(const std::string &name) {
 }
 
 void injectFault(const std::string &name, HRESULT result, int count, int skip) {
-  parseEnvironmentFaults();
+  readEnvironment();
   state().faults[name] = Fault{result, count, skip};
 }
 
 void clearFaults() { state().faults.clear(); }
+
+// The socket library refusing to start is a fault of WSAStartup.
+void refuseSocketStartup(int error, int count) {
+  if (count > 0)
+    state().faults["WSAStartup"] = Fault{error, count, 0};
+  else
+    state().faults.erase("WSAStartup");
+}
 
 const std::vector<std::string> &debugOutput() { return state().debugOutput; }
 const std::vector<MessageBoxRecord> &messageBoxes() { return state().messageBoxes; }
