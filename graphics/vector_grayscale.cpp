@@ -92,16 +92,6 @@ static_assert(thirdByMultiplyExact());
       [](uint8_t *p, int32_t count) { transformRow<Layout24, ColorOp::Grayscale>(p, count, Amounts{}); });
 }
 
-// floor(sum * kEighthOfThird / 65536) is sum / 3 / 8: the average's top five
-// bits, which are all that the 16-bit layouts keep of it.
-constexpr unsigned short kEighthOfThird = 2731;
-constexpr bool eighthOfThirdByMultiplyExact() {
-  for (int sum = 0; sum <= 3 * 255; ++sum)
-    if ((sum * kEighthOfThird) >> 16 != sum / 3 / 8) return false;
-  return true;
-}
-static_assert(eighthOfThirdByMultiplyExact());
-
 // A field of L's unpacking widened as expand() does: 0 stays 0, anything
 // else gets its three low bits set. A five-bit field's value is a multiple
 // of 8, so its minimum with 7 is the bits to set; six-bit green's may be 4,

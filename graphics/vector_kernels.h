@@ -37,12 +37,27 @@ template <int Pixels, int Bytes, class Block, class Tail>
   }
 }
 
+// floor(sum * kEighthOfThird / 65536) is sum / 3 / 8: the average's top five
+// bits, which are all that the 16-bit layouts keep of it.
+constexpr unsigned short kEighthOfThird = 2731;
+constexpr bool eighthOfThirdByMultiplyExact() {
+  for (int sum = 0; sum <= 3 * 255; ++sum)
+    if ((sum * kEighthOfThird) >> 16 != sum / 3 / 8) return false;
+  return true;
+}
+static_assert(eighthOfThirdByMultiplyExact());
+
 // Grayscale in every layout.
 void grayscale(PixelFormat format, const PixelRows &rows, ptrdiff_t step);
 // Channel maps in the 24- and 32-bit layouts, by byte position.
 void mapByteRows(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const BytePositions &positions);
-// Channel maps in the 16-bit layouts, by field.
-void mapWordRows(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables);
+// Channel maps in the 16-bit layouts, by field. With avx512, maps that do
+// more than keep or complement fields are looked up by mapWordRowsAvx512.
+void mapWordRows(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables, bool avx512);
+
+// The 16-bit layouts with AVX-512 (F, BW and VL): channel maps and grayscale.
+void mapWordRowsAvx512(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables);
+void grayscaleWordsAvx512(PixelFormat format, const PixelRows &rows, ptrdiff_t step);
 
 }  // namespace vectorLoops
 

@@ -1,5 +1,7 @@
-// The one entry to the vector loops: asks the processor for AVX2 once per
-// walk, then picks the loop for the layout and the work.
+// The one entry to the vector loops: asks the processor for AVX2 and
+// AVX-512 once per walk, then picks the loop for the layout and the work.
+// AVX-512 serves the 16-bit layouts' grayscale and channel maps; all else
+// runs on AVX2.
 #include "graphics/vector_loops.h"
 
 #include <windows.h>
@@ -26,7 +28,11 @@ void transformLayout(const PixelRows &rows, ptrdiff_t step, ColorOp op) {
   transformAvx2<L, kUnknownOp>(rows, step);
 }
 
-void transform(PixelFormat format, const PixelRows &rows, ptrdiff_t step, ColorOp op) {
+bool isWordFormat(PixelFormat format) { return format == PixelFormat::Rgb555 || format == PixelFormat::Rgb565; }
+
+void transform(PixelFormat format, const PixelRows &rows, ptrdiff_t step, ColorOp op, bool avx512) {
+  if (op == ColorOp::Grayscale && avx512 && isWordFormat(format))
+    return vectorLoops::grayscaleWordsAvx512(format, rows, step);
   if (op == ColorOp::Grayscale) return vectorLoops::grayscale(format, rows, step);
   switch (format) {
     case PixelFormat::Rgb555:
@@ -42,15 +48,15 @@ void transform(PixelFormat format, const PixelRows &rows, ptrdiff_t step, ColorO
   }
 }
 
-void map(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const ChannelMaps &maps) {
+void map(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const ChannelMaps &maps, bool avx512) {
   FieldTables tables;
   switch (format) {
     case PixelFormat::Rgb555:
       buildFieldTables<Layout555>(maps, tables);
-      return vectorLoops::mapWordRows(format, rows, step, tables);
+      return vectorLoops::mapWordRows(format, rows, step, tables, avx512);
     case PixelFormat::Rgb565:
       buildFieldTables<Layout565>(maps, tables);
-      return vectorLoops::mapWordRows(format, rows, step, tables);
+      return vectorLoops::mapWordRows(format, rows, step, tables, avx512);
     case PixelFormat::Rgb24:
     case PixelFormat::Rgb32:
       return vectorLoops::mapByteRows(format, rows, step, positionsFor(format, maps));
@@ -63,10 +69,11 @@ void map(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const Channe
 
 bool walkRowsVector(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const RowWork &work) {
   if (format == PixelFormat::Unsupported || !IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE)) return false;
+  const bool avx512 = IsProcessorFeaturePresent(PF_AVX512F_INSTRUCTIONS_AVAILABLE);
   if (work.maps)
-    map(format, rows, step, *work.maps);
+    map(format, rows, step, *work.maps, avx512);
   else
-    transform(format, rows, step, work.op);
+    transform(format, rows, step, work.op, avx512);
   return true;
 }
 

@@ -242,9 +242,13 @@ template <class L>
 }
 
 template <class L>
-void mapWordLayout(const PixelRows &rows, ptrdiff_t step, const FieldTables &tables) {
+void mapWordLayout(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables, bool avx512) {
   WordForms forms;
   forms.prepare<L>(tables);
+  // Fields only kept or complemented cost one and and one xor, less than
+  // AVX-512's three lookups; anything more is cheaper looked up.
+  const bool lookUp = !forms.valid || forms.red.onLine || forms.green.onLine || forms.blue.onLine;
+  if (avx512 && lookUp) return mapWordRowsAvx512(format, rows, step, tables);
   if (!forms.valid) return mapWordRowsAvx2<L>(rows, step, tables);
   using Rows = void (*)(const PixelRows &, ptrdiff_t, const WordForms &, const FieldTables &);
   static constexpr Rows byLines[8] = {mapWordLines<L, false, false, false>, mapWordLines<L, false, false, true>,
@@ -256,9 +260,9 @@ void mapWordLayout(const PixelRows &rows, ptrdiff_t step, const FieldTables &tab
 
 }  // namespace
 
-void mapWordRows(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables) {
-  if (format == PixelFormat::Rgb555) return mapWordLayout<Layout555>(rows, step, tables);
-  mapWordLayout<Layout565>(rows, step, tables);
+void mapWordRows(PixelFormat format, const PixelRows &rows, ptrdiff_t step, const FieldTables &tables, bool avx512) {
+  if (format == PixelFormat::Rgb555) return mapWordLayout<Layout555>(format, rows, step, tables, avx512);
+  mapWordLayout<Layout565>(format, rows, step, tables, avx512);
 }
 
 }  // namespace vectorLoops

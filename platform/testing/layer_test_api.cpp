@@ -9,6 +9,7 @@
 namespace layer {
 
 void hideProcessorFeatures(bool hidden) { setProcessorFeaturesHidden(hidden); }
+void hideAvx512(bool hidden) { setAvx512Hidden(hidden); }
 
 void registerBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile) {
   gdi::setBitmapResource(name, bmpFile);

@@ -1,12 +1,15 @@
 // The public colour operations over whole surfaces in every layout, with the
-// AVX2 loops and with the portable ones, checked pixel by pixel against a
-// plain model: every channel value (every pixel word in 15 and 16 bits).
+// AVX-512 loops, the AVX2 ones and the portable ones, checked pixel by pixel
+// against a plain model: every channel value (every pixel word in 15 and 16
+// bits).
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <string>
 #include <tuple>
+
+#include <windows.h>
 
 #include "graphics/graphic.h"
 #include "layer_test.h"
@@ -94,14 +97,23 @@ uint32_t startPixel(int format, int x, int y) {
   return uint32_t((x ^ 0xA5) + y) % 256 << 24 | r << 16 | g << 8 | b;
 }
 
-class ColorSurface : public graphictest::GraphicTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {
+// The loops a case runs: the processor's widest, AVX2 with AVX-512 hidden,
+// or the portable ones with every feature hidden.
+enum class Loops { Widest, Avx2, Portable };
+
+class ColorSurface : public graphictest::GraphicTest, public ::testing::WithParamInterface<std::tuple<int, Loops>> {
  protected:
   void SetUp() override {
     GraphicTest::SetUp();
-    layer::hideProcessorFeatures(!std::get<1>(GetParam()));
+    const Loops loops = std::get<1>(GetParam());
+    layer::hideProcessorFeatures(loops == Loops::Portable);
+    layer::hideAvx512(loops == Loops::Avx2);
+    if (loops == Loops::Avx2 && !IsProcessorFeaturePresent(PF_AVX2_INSTRUCTIONS_AVAILABLE))
+      GTEST_SKIP() << "the processor has no AVX2";
   }
   void TearDown() override {
     layer::hideProcessorFeatures(false);
+    layer::hideAvx512(false);
     GraphicTest::TearDown();
   }
 
@@ -162,11 +174,14 @@ TEST_P(ColorSurface, EveryAmountAgrees) {
   }
 }
 
+std::string caseName(const ::testing::TestParamInfo<std::tuple<int, Loops>> &info) {
+  const char *loops[] = {"Widest", "Avx2", "Portable"};
+  return "Layout" + std::to_string(std::get<0>(info.param)) + loops[static_cast<int>(std::get<1>(info.param))];
+}
+
 INSTANTIATE_TEST_SUITE_P(Layouts, ColorSurface,
-                         ::testing::Combine(::testing::Values(15, 16, 24, 32), ::testing::Bool()),
-                         [](const ::testing::TestParamInfo<std::tuple<int, bool>> &info) {
-                           return "Layout" + std::to_string(std::get<0>(info.param)) +
-                                  (std::get<1>(info.param) ? "Vector" : "Portable");
-                         });
+                         ::testing::Combine(::testing::Values(15, 16, 24, 32),
+                                            ::testing::Values(Loops::Widest, Loops::Avx2, Loops::Portable)),
+                         caseName);
 
 }  // namespace

@@ -86,6 +86,9 @@ void setFontLookupEnabled(bool enabled);
 // feature and the layer's own vector loops stand aside too, so that tests
 // run the portable loops on the same processor. reset() leaves it as it is.
 void hideProcessorFeatures(bool hidden);
+// With AVX-512 hidden, IsProcessorFeaturePresent answers FALSE for it alone
+// and the layer's loops that need it give way to the AVX2 ones.
+void hideAvx512(bool hidden);
 
 // ---- USER ----
 int cursorCounter();
