@@ -1,7 +1,8 @@
-// The walk's vector loops, for x86-64 processors with AVX2, behind one
-// entry. Built with gcc only (they use its vector builtins); elsewhere, or
-// where the processor lacks AVX2, the entry declines and the portable loops
-// run. Both give the same pixels.
+// The walk's vector loops, for x86-64 processors with AVX2 (and AVX-512 for
+// the 16-bit layouts' grayscale and channel maps), behind one entry. Built
+// with gcc only (they use its vector builtins); elsewhere, or where the
+// processor lacks AVX2, the entry declines and the portable loops run. All
+// give the same pixels.
 #pragma once
 
 #include <cstddef>
