@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace layer {
 
@@ -40,6 +41,22 @@ inline void storeRaw(uint8_t *p, uint32_t v) {
     p[2] = static_cast<uint8_t>(v >> 16);
   } else {
     std::memcpy(p, &v, 4);
+  }
+}
+
+// Calls f(std::integral_constant<int, bytes>()) for a pixel size of 1 to 4
+// bytes, so that f can run a loop specialised for it; nothing for others.
+template <class F>
+void withPixelSize(int bytes, F &&f) {
+  switch (bytes) {
+    case 1:
+      return f(std::integral_constant<int, 1>());
+    case 2:
+      return f(std::integral_constant<int, 2>());
+    case 3:
+      return f(std::integral_constant<int, 3>());
+    case 4:
+      return f(std::integral_constant<int, 4>());
   }
 }
 

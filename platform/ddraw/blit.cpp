@@ -238,17 +238,10 @@ void fillPixels(const PixelBuffer &dest, const PixelRect &rect, uint32_t pixel) 
     return;
   }
   // Lay out the first row, then copy it down.
-  switch (bpp) {
-    case 2:
-      for (int x = 0; x < width; ++x) storeRaw<2>(first + 2 * x, pixel);
-      break;
-    case 3:
-      for (int x = 0; x < width; ++x) storeRaw<3>(first + 3 * x, pixel);
-      break;
-    default:
-      for (int x = 0; x < width; ++x) storeRaw<4>(first + 4 * x, pixel);
-      break;
-  }
+  withPixelSize(bpp, [&](auto size) {
+    constexpr int kBytes = decltype(size)::value;
+    for (int x = 0; x < width; ++x) storeRaw<kBytes>(first + kBytes * x, pixel);
+  });
   for (int y = 1; y < height; ++y) std::memcpy(first + static_cast<intptr_t>(y) * dest.pitch, first, rowBytes);
 }
 
@@ -259,20 +252,9 @@ void stretchPixels(const PixelBuffer &dest, const PixelRect &destRect, const Pix
     stretchConverting(dest, destRect, source, sourceRect, sourceKey);
     return;
   }
-  switch (dest.layout.bytesPerPixel()) {
-    case 1:
-      stretchSameLayout<1>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 2:
-      stretchSameLayout<2>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 3:
-      stretchSameLayout<3>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 4:
-      stretchSameLayout<4>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-  }
+  withPixelSize(dest.layout.bytesPerPixel(), [&](auto size) {
+    stretchSameLayout<decltype(size)::value>(dest, destRect, source, sourceRect, sourceKey);
+  });
 }
 
 }  // namespace layer::ddraw

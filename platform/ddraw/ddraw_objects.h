@@ -60,11 +60,8 @@ struct FreeBytes {
 };
 using SurfaceMemory = std::unique_ptr<uint8_t, FreeBytes>;
 
-class Surface final : public ComObject<IDirectDrawSurface, Surface> {
+class Surface final : public ComObject<IDirectDrawSurface, Surface, "IDirectDrawSurface", ReferenceFaults::Taken> {
  public:
-  static constexpr ComNames kNames{"IDirectDrawSurface::QueryInterface", "IDirectDrawSurface::AddRef",
-                                   "IDirectDrawSurface::Release", true};
-
   Surface(SurfaceKind kind, std::string label, DirectDrawObject *owner, DWORD caps, SurfaceMemory memory, int width,
           int height, int pitch, const PixelLayout &layout);
   ~Surface();
@@ -121,10 +118,8 @@ class Surface final : public ComObject<IDirectDrawSurface, Surface> {
   void restoreMemory();
 };
 
-class DirectDrawObject final : public ComObject<IDirectDraw, DirectDrawObject> {
+class DirectDrawObject final : public ComObject<IDirectDraw, DirectDrawObject, "IDirectDraw", ReferenceFaults::Taken> {
  public:
-  static constexpr ComNames kNames{"IDirectDraw::QueryInterface", "IDirectDraw::AddRef", "IDirectDraw::Release", true};
-
   explicit DirectDrawObject(std::string label);
   ~DirectDrawObject();
 

@@ -16,7 +16,7 @@
 #include "core/trace.h"
 #include "ddraw/blit.h"
 #include "ddraw/ddraw_objects.h"
-#include "gdi/gdi_objects.h"
+#include "gdi/gdi_internal.h"
 #include "host/host.h"
 
 namespace layer::ddraw {
@@ -224,8 +224,8 @@ HRESULT Surface::GetDC(HDC *out) {
 
 HRESULT Surface::ReleaseDC(HDC given) {
   if (auto fault = traceCall("IDirectDrawSurface::ReleaseDC", [&] {
-        gdi::DeviceContext *record = gdi::toDC(given);
-        return label + ", " + (!given ? "null" : record ? record->label : "unknown");
+        const std::string *dcLabel = gdi::liveDcLabel(given);
+        return label + ", " + (!given ? "null" : dcLabel ? *dcLabel : "unknown");
       }))
     return *fault;
   if (!given || given != dc) return DDERR_INVALIDPARAMS;

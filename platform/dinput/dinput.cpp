@@ -55,10 +55,8 @@ struct KeyPlacement {
   DWORD key;
 };
 
-class Keyboard final : public ComObject<IDirectInputDeviceA, Keyboard> {
+class Keyboard final : public ComObject<IDirectInputDeviceA, Keyboard, "IDirectInputDevice"> {
  public:
-  static constexpr ComNames kNames{"IDirectInputDevice::QueryInterface", "IDirectInputDevice::AddRef",
-                                   "IDirectInputDevice::Release", false};
   Keyboard(DirectInput *owner, int number);
   ~Keyboard();
 
@@ -78,10 +76,8 @@ class Keyboard final : public ComObject<IDirectInputDeviceA, Keyboard> {
   bool acquired_ = false;
 };
 
-class DirectInput final : public ComObject<IDirectInputA, DirectInput> {
+class DirectInput final : public ComObject<IDirectInputA, DirectInput, "IDirectInput"> {
  public:
-  static constexpr ComNames kNames{"IDirectInput::QueryInterface", "IDirectInput::AddRef", "IDirectInput::Release",
-                                   false};
   explicit DirectInput(int number) : ComObject(format("directinput#%d", number)) {}
 
   HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LPUNKNOWN outer) override;
@@ -101,13 +97,7 @@ struct InputState {
 
 void resetInput();
 
-InputState &state() {
-  static InputState *s = [] {
-    registerReset(resetInput);
-    return new InputState;
-  }();
-  return *s;
-}
+InputState &state() { return lazyState<InputState>(resetInput); }
 
 template <typename T>
 void drop(std::vector<T *> &list, T *item) {

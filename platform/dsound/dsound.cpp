@@ -17,10 +17,8 @@ namespace {
 
 class DirectSound;
 
-class PrimaryBuffer final : public ComObject<IDirectSoundBuffer, PrimaryBuffer> {
+class PrimaryBuffer final : public ComObject<IDirectSoundBuffer, PrimaryBuffer, "IDirectSoundBuffer"> {
  public:
-  static constexpr ComNames kNames{"IDirectSoundBuffer::QueryInterface", "IDirectSoundBuffer::AddRef",
-                                   "IDirectSoundBuffer::Release", false};
   PrimaryBuffer(DirectSound *owner, int number) : ComObject(format("primarybuffer#%d", number)), owner_(owner) {}
   ~PrimaryBuffer() = default;
 
@@ -35,10 +33,8 @@ class PrimaryBuffer final : public ComObject<IDirectSoundBuffer, PrimaryBuffer> 
   bool playing_ = false;
 };
 
-class DirectSound final : public ComObject<IDirectSound, DirectSound> {
+class DirectSound final : public ComObject<IDirectSound, DirectSound, "IDirectSound"> {
  public:
-  static constexpr ComNames kNames{"IDirectSound::QueryInterface", "IDirectSound::AddRef", "IDirectSound::Release",
-                                   false};
   explicit DirectSound(int number) : ComObject(format("directsound#%d", number)) {}
   ~DirectSound() { delete primary_; }
 
@@ -64,13 +60,7 @@ struct SoundState {
 
 void resetSound();
 
-SoundState &state() {
-  static SoundState *s = [] {
-    registerReset(resetSound);
-    return new SoundState;
-  }();
-  return *s;
-}
+SoundState &state() { return lazyState<SoundState>(resetSound); }
 
 // The host's audio output is open while any DirectSound object exists.
 void forget(DirectSound *sound) {

@@ -241,9 +241,7 @@ void resetHost() {
 }
 
 namespace {
-struct HeadlessResetRegistration {
-  HeadlessResetRegistration() { layer::registerReset(resetHost); }
-} headlessResetRegistration;
+[[maybe_unused]] const bool registered = (layer::registerReset(resetHost), true);
 }  // namespace
 
 }  // namespace layer::headless
