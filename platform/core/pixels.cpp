@@ -1,5 +1,7 @@
 #include "core/pixels.h"
 
+#include "core/raw_pixel.h"
+
 #include <array>
 #include <bit>
 #include <cstring>
@@ -62,43 +64,24 @@ uint32_t unpackColor(const PixelLayout &layout, uint32_t pixel, const uint32_t *
   return widen(pixel, layout.redMask) | (widen(pixel, layout.greenMask) << 8) | (widen(pixel, layout.blueMask) << 16);
 }
 
+namespace {
+
+// The pixel's address, or null for a layout that is not whole bytes of 1 to 4.
+uint8_t *pixelAt(const PixelBuffer &buffer, int x, int y) {
+  int bits = buffer.layout.bitsPerPixel;
+  if (bits % 8 != 0 || bits < 8 || bits > 32) return nullptr;
+  return buffer.row(y) + static_cast<intptr_t>(x) * buffer.layout.bytesPerPixel();
+}
+
+}  // namespace
+
 uint32_t readPixel(const PixelBuffer &buffer, int x, int y) {
-  const uint8_t *p = buffer.row(y) + static_cast<intptr_t>(x) * buffer.layout.bytesPerPixel();
-  switch (buffer.layout.bitsPerPixel) {
-    case 8:
-      return p[0];
-    case 16:
-      return p[0] | (p[1] << 8);
-    case 24:
-      return p[0] | (p[1] << 8) | (p[2] << 16);
-    case 32: {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-  }
-  return 0;
+  const uint8_t *p = pixelAt(buffer, x, y);
+  return p ? loadRaw(p, buffer.layout.bytesPerPixel()) : 0;
 }
 
 void writePixel(const PixelBuffer &buffer, int x, int y, uint32_t pixel) {
-  uint8_t *p = buffer.row(y) + static_cast<intptr_t>(x) * buffer.layout.bytesPerPixel();
-  switch (buffer.layout.bitsPerPixel) {
-    case 8:
-      p[0] = static_cast<uint8_t>(pixel);
-      break;
-    case 16:
-      p[0] = static_cast<uint8_t>(pixel);
-      p[1] = static_cast<uint8_t>(pixel >> 8);
-      break;
-    case 24:
-      p[0] = static_cast<uint8_t>(pixel);
-      p[1] = static_cast<uint8_t>(pixel >> 8);
-      p[2] = static_cast<uint8_t>(pixel >> 16);
-      break;
-    case 32:
-      std::memcpy(p, &pixel, 4);
-      break;
-  }
+  if (uint8_t *p = pixelAt(buffer, x, y)) storeRaw(p, buffer.layout.bytesPerPixel(), pixel);
 }
 
 uint8_t nearestPaletteIndex(const uint32_t *palette, uint32_t colorref) {

@@ -37,13 +37,24 @@ struct PixelBuffer {
   bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
 
+// A rectangle of pixels: left, top, right, bottom; right and bottom exclusive.
+struct PixelRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int width() const { return right - left; }
+  int height() const { return bottom - top; }
+  bool empty() const { return left >= right || top >= bottom; }
+  bool overlaps(const PixelRect &other) const {
+    return left < other.right && other.left < right && top < other.bottom && other.top < bottom;
+  }
+};
+
 // Colours as 0x00BBGGRR (the platform's COLORREF order).
 // Narrowing drops low bits; widening repeats the high bits so that full
 // scale stays full scale.
 uint32_t packColor(const PixelLayout &layout, uint32_t colorref);
 uint32_t unpackColor(const PixelLayout &layout, uint32_t pixel, const uint32_t *palette = nullptr);
 
-uint32_t readPixel(const PixelBuffer &buffer, int x, int y);             // raw pixel value
+uint32_t readPixel(const PixelBuffer &buffer, int x, int y);               // raw pixel value
 void writePixel(const PixelBuffer &buffer, int x, int y, uint32_t pixel);  // raw pixel value
 
 // Index of the nearest palette entry to a colour (8-bit layouts).

@@ -8,4 +8,15 @@ namespace layer {
 void registerReset(void (*resetFunction)());
 void runResets();
 
+// A part's process-wide state, made on first use with its reset registered
+// then; never destroyed, since calls may come during static destruction.
+template <class State>
+State &lazyState(void (*resetFunction)()) {
+  static State *state = [resetFunction] {
+    registerReset(resetFunction);
+    return new State;
+  }();
+  return *state;
+}
+
 }  // namespace layer

@@ -9,43 +9,11 @@
 #include <immintrin.h>
 
 #include "core/processor_features.h"
+#include "core/raw_pixel.h"
 #endif
 
 namespace layer::ddraw {
 namespace {
-
-template <int Bpp>
-inline uint32_t loadPixel(const uint8_t *p) {
-  if constexpr (Bpp == 1) {
-    return p[0];
-  } else if constexpr (Bpp == 2) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-  } else if constexpr (Bpp == 3) {
-    return p[0] | (p[1] << 8) | (p[2] << 16);
-  } else {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-  }
-}
-
-template <int Bpp>
-inline void storePixel(uint8_t *p, uint32_t v) {
-  if constexpr (Bpp == 1) {
-    p[0] = static_cast<uint8_t>(v);
-  } else if constexpr (Bpp == 2) {
-    uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, 2);
-  } else if constexpr (Bpp == 3) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-  } else {
-    std::memcpy(p, &v, 4);
-  }
-}
 
 // Walks nearestSourceIndex(0), (1), ... without a division per step.
 class NearestSteps {
@@ -144,7 +112,7 @@ void scaleRow(uint8_t *dest, const uint8_t *source, const int32_t *offsets, int 
     for (; i < count; ++i) std::memcpy(dest + 3 * i, source + offsets[i], 3);
   } else {
     (void)lastSourceRow;
-    for (int i = 0; i < count; ++i) storePixel<Bpp>(dest + Bpp * i, loadPixel<Bpp>(source + offsets[i]));
+    for (int i = 0; i < count; ++i) storeRaw<Bpp>(dest + Bpp * i, loadRaw<Bpp>(source + offsets[i]));
   }
 }
 
@@ -175,8 +143,8 @@ int64_t readableBytes(const PixelBuffer &source, int y, const uint8_t *in) {
 template <int Bpp>
 void keyRow(uint8_t *dest, const uint8_t *source, const int32_t *offsets, int count, uint32_t key) {
   for (int i = 0; i < count; ++i) {
-    uint32_t v = loadPixel<Bpp>(source + offsets[i]);
-    if (v != key) storePixel<Bpp>(dest + Bpp * i, v);
+    uint32_t v = loadRaw<Bpp>(source + offsets[i]);
+    if (v != key) storeRaw<Bpp>(dest + Bpp * i, v);
   }
 }
 
@@ -270,17 +238,10 @@ void fillPixels(const PixelBuffer &dest, const PixelRect &rect, uint32_t pixel) 
     return;
   }
   // Lay out the first row, then copy it down.
-  switch (bpp) {
-    case 2:
-      for (int x = 0; x < width; ++x) storePixel<2>(first + 2 * x, pixel);
-      break;
-    case 3:
-      for (int x = 0; x < width; ++x) storePixel<3>(first + 3 * x, pixel);
-      break;
-    default:
-      for (int x = 0; x < width; ++x) storePixel<4>(first + 4 * x, pixel);
-      break;
-  }
+  withPixelSize(bpp, [&](auto size) {
+    constexpr int kBytes = decltype(size)::value;
+    for (int x = 0; x < width; ++x) storeRaw<kBytes>(first + kBytes * x, pixel);
+  });
   for (int y = 1; y < height; ++y) std::memcpy(first + static_cast<intptr_t>(y) * dest.pitch, first, rowBytes);
 }
 
@@ -291,20 +252,9 @@ void stretchPixels(const PixelBuffer &dest, const PixelRect &destRect, const Pix
     stretchConverting(dest, destRect, source, sourceRect, sourceKey);
     return;
   }
-  switch (dest.layout.bytesPerPixel()) {
-    case 1:
-      stretchSameLayout<1>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 2:
-      stretchSameLayout<2>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 3:
-      stretchSameLayout<3>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-    case 4:
-      stretchSameLayout<4>(dest, destRect, source, sourceRect, sourceKey);
-      break;
-  }
+  withPixelSize(dest.layout.bytesPerPixel(), [&](auto size) {
+    stretchSameLayout<decltype(size)::value>(dest, destRect, source, sourceRect, sourceKey);
+  });
 }
 
 }  // namespace layer::ddraw

@@ -15,13 +15,6 @@
 
 namespace layer::ddraw {
 
-// Left, top, right, bottom; right and bottom exclusive.
-struct PixelRect {
-  int left = 0, top = 0, right = 0, bottom = 0;
-  int width() const { return right - left; }
-  int height() const { return bottom - top; }
-};
-
 // The source index that destination index i (0-based) of a stretch from
 // `sourceSize` onto `destSize` takes: floor((i + 0.5) * sourceSize / destSize),
 // exactly, in integers.

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "core/com_object.h"
 #include "core/pixels.h"
 
 namespace layer::ddraw {
@@ -59,15 +60,12 @@ struct FreeBytes {
 };
 using SurfaceMemory = std::unique_ptr<uint8_t, FreeBytes>;
 
-class Surface final : public IDirectDrawSurface {
+class Surface final : public ComObject<IDirectDrawSurface, Surface, "IDirectDrawSurface", ReferenceFaults::Taken> {
  public:
   Surface(SurfaceKind kind, std::string label, DirectDrawObject *owner, DWORD caps, SurfaceMemory memory, int width,
           int height, int pitch, const PixelLayout &layout);
   ~Surface();
 
-  STDMETHOD(QueryInterface)(REFIID riid, void **object) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
   STDMETHOD(Blt)
   (LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) override;
   STDMETHOD(BltFast)(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) override;
@@ -85,6 +83,10 @@ class Surface final : public IDirectDrawSurface {
   STDMETHOD(SetColorKey)(DWORD flags, LPDDCOLORKEY key) override;
   STDMETHOD(Unlock)(LPVOID surfaceData) override;
 
+  // The last release destroys the surface (and a primary its chain).
+  void lastReleased() { destroy(); }
+  // The flip chain keeps its own reference to its back buffer until the primary goes.
+  bool keepsLastReference() const { return kind == SurfaceKind::BackBuffer && chainPartner; }
   bool busy() const { return locked || dc != nullptr; }
   bool inFlipChain() const { return chainPartner != nullptr; }
   // Loses the memory's contents (kept allocated, zeroed again by Restore).
@@ -93,7 +95,6 @@ class Surface final : public IDirectDrawSurface {
   void orphan();
 
   const SurfaceKind kind;
-  const std::string label;
   DirectDrawObject *owner;          // null once the DirectDraw object is gone
   Surface *chainPartner = nullptr;  // primary <-> back buffer of a flip chain
   const DWORD caps;
@@ -101,7 +102,6 @@ class Surface final : public IDirectDrawSurface {
   SurfaceMemory memory;
   size_t memoryBytes = 0;
   unsigned modeSerial;  // the display mode the surface was made in
-  ULONG references = 1;
   bool lost = false;
   bool restorable = true;
   bool forgotten = false;
@@ -118,14 +118,11 @@ class Surface final : public IDirectDrawSurface {
   void restoreMemory();
 };
 
-class DirectDrawObject final : public IDirectDraw {
+class DirectDrawObject final : public ComObject<IDirectDraw, DirectDrawObject, "IDirectDraw", ReferenceFaults::Taken> {
  public:
   explicit DirectDrawObject(std::string label);
   ~DirectDrawObject();
 
-  STDMETHOD(QueryInterface)(REFIID riid, void **object) override;
-  STDMETHOD_(ULONG, AddRef)() override;
-  STDMETHOD_(ULONG, Release)() override;
   STDMETHOD(CreateSurface)(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE *surface, IUnknown *outer) override;
   STDMETHOD(GetDisplayMode)(LPDDSURFACEDESC desc) override;
   STDMETHOD(RestoreDisplayMode)() override;
@@ -133,13 +130,15 @@ class DirectDrawObject final : public IDirectDraw {
   STDMETHOD(SetDisplayMode)(DWORD width, DWORD height, DWORD bitsPerPixel) override;
   STDMETHOD(WaitForVerticalBlank)(DWORD flags, HANDLE event) override;
 
+  void lastReleased() {
+    leaveExclusive();
+    delete this;
+  }
   // Loses every surface of this object.
   void loseSurfaces();
   // Drops exclusive access and the display mode this object set.
   void leaveExclusive();
 
-  const std::string label;
-  ULONG references = 1;
   bool forgotten = false;
   HWND window = nullptr;
   int hostWindow = 0;

@@ -179,7 +179,7 @@ bool exclusiveActive() {
 
 // ---- the DirectDraw object ----
 
-DirectDrawObject::DirectDrawObject(std::string name) : label(std::move(name)) {}
+DirectDrawObject::DirectDrawObject(std::string name) : ComObject(std::move(name)) {}
 
 DirectDrawObject::~DirectDrawObject() {
   for (Surface *s : surfaces) {
@@ -188,27 +188,6 @@ DirectDrawObject::~DirectDrawObject() {
   }
   auto &objects = state().objects;
   objects.erase(std::remove(objects.begin(), objects.end(), this), objects.end());
-}
-
-HRESULT DirectDrawObject::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectDraw::QueryInterface", label)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DirectDrawObject::AddRef() {
-  (void)traceCall("IDirectDraw::AddRef", label);
-  return ++references;
-}
-
-ULONG DirectDrawObject::Release() {
-  (void)traceCall("IDirectDraw::Release", label);  // always releases, whatever fault is armed
-  if (references == 0) return 0;
-  if (--references > 0) return references;
-  leaveExclusive();
-  delete this;
-  return 0;
 }
 
 void DirectDrawObject::loseSurfaces() {

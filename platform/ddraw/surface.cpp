@@ -16,7 +16,7 @@
 #include "core/trace.h"
 #include "ddraw/blit.h"
 #include "ddraw/ddraw_objects.h"
-#include "gdi/gdi_objects.h"
+#include "gdi/gdi_internal.h"
 #include "host/host.h"
 
 namespace layer::ddraw {
@@ -33,10 +33,6 @@ bool surfaceRect(const RECT *rect, const PixelBuffer &pixels, PixelRect *out) {
   if (rect->right <= rect->left || rect->bottom <= rect->top) return false;
   *out = PixelRect{rect->left, rect->top, rect->right, rect->bottom};
   return true;
-}
-
-bool intersect(const PixelRect &a, const PixelRect &b) {
-  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
 
 std::string surfaceText(IDirectDrawSurface *surface) {
@@ -60,7 +56,7 @@ HRESULT checkCopy(const Surface &dest, IDirectDrawSurface *source, Surface **fro
 // once both surfaces have passed their checks.
 HRESULT copyPixels(Surface &dest, const PixelRect &destRect, Surface &source, const PixelRect &sourceRect,
                    const uint32_t *key) {
-  if (&dest != &source || !intersect(destRect, sourceRect)) {
+  if (&dest != &source || !destRect.overlaps(sourceRect)) {
     stretchPixels(dest.pixels, destRect, source.pixels, sourceRect, key);
     return DD_OK;
   }
@@ -88,8 +84,8 @@ HRESULT copyPixels(Surface &dest, const PixelRect &destRect, Surface &source, co
 
 Surface::Surface(SurfaceKind kind_, std::string label_, DirectDrawObject *owner_, DWORD caps_, SurfaceMemory memory_,
                  int width, int height, int pitch, const PixelLayout &layout)
-    : kind(kind_),
-      label(std::move(label_)),
+    : ComObject(std::move(label_)),
+      kind(kind_),
       owner(owner_),
       caps(caps_),
       memory(std::move(memory_)),
@@ -132,31 +128,6 @@ void Surface::destroy() {
     }
   }
   delete this;
-}
-
-HRESULT Surface::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectDrawSurface::QueryInterface", label)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Surface::AddRef() {
-  (void)traceCall("IDirectDrawSurface::AddRef", label);
-  return ++references;
-}
-
-ULONG Surface::Release() {
-  (void)traceCall("IDirectDrawSurface::Release", label);  // always releases, whatever fault is armed
-  if (kind == SurfaceKind::BackBuffer && chainPartner) {
-    // The chain keeps its own reference until the primary goes.
-    if (references > 1) --references;
-    return references;
-  }
-  if (references == 0) return 0;
-  if (--references > 0) return references;
-  destroy();
-  return 0;
 }
 
 void Surface::fillDescription(DDSURFACEDESC *desc) const {
@@ -253,8 +224,8 @@ HRESULT Surface::GetDC(HDC *out) {
 
 HRESULT Surface::ReleaseDC(HDC given) {
   if (auto fault = traceCall("IDirectDrawSurface::ReleaseDC", [&] {
-        gdi::DeviceContext *record = gdi::toDC(given);
-        return label + ", " + (!given ? "null" : record ? record->label : "unknown");
+        const std::string *dcLabel = gdi::liveDcLabel(given);
+        return label + ", " + (!given ? "null" : dcLabel ? *dcLabel : "unknown");
       }))
     return *fault;
   if (!given || given != dc) return DDERR_INVALIDPARAMS;

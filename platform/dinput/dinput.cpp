@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/trace.h"
+#include "core/com_object.h"
 #include "host/host.h"
 #include "user/user_internal.h"
 
@@ -55,46 +55,37 @@ struct KeyPlacement {
   DWORD key;
 };
 
-class Keyboard final : public IDirectInputDeviceA {
+class Keyboard final : public ComObject<IDirectInputDeviceA, Keyboard, "IDirectInputDevice"> {
  public:
   Keyboard(DirectInput *owner, int number);
   ~Keyboard();
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE Acquire() override;
   HRESULT STDMETHODCALLTYPE Unacquire() override;
   HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD size, LPVOID data) override;
   HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override;
   HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD flags) override;
 
+  void lastReleased();
+
  private:
-  ULONG references_ = 1;
   DirectInput *owner_;
-  std::string label_;
   bool formatSet_ = false;
   DWORD dataSize_ = 0;
   std::vector<KeyPlacement> placements_;
   bool acquired_ = false;
 };
 
-class DirectInput final : public IDirectInputA {
+class DirectInput final : public ComObject<IDirectInputA, DirectInput, "IDirectInput"> {
  public:
-  explicit DirectInput(int number) : label_(format("directinput#%d", number)) {}
+  explicit DirectInput(int number) : ComObject(format("directinput#%d", number)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LPUNKNOWN outer) override;
 
   // A device keeps its DirectInput object alive, without a traced AddRef.
-  void hold() { ++references_; }
-  void letGo();
-
- private:
-  ULONG references_ = 1;
-  std::string label_;
+  void hold() { ++references; }
+  void letGo() { releaseReference(); }
+  void lastReleased();
 };
 
 struct InputState {
@@ -106,13 +97,7 @@ struct InputState {
 
 void resetInput();
 
-InputState &state() {
-  static InputState *s = [] {
-    registerReset(resetInput);
-    return new InputState;
-  }();
-  return *s;
-}
+InputState &state() { return lazyState<InputState>(resetInput); }
 
 template <typename T>
 void drop(std::vector<T *> &list, T *item) {
@@ -135,39 +120,22 @@ void resetInput() {
 
 // ---- Keyboard ----
 
-Keyboard::Keyboard(DirectInput *owner, int number) : owner_(owner), label_(format("keyboard#%d", number)) {
+Keyboard::Keyboard(DirectInput *owner, int number) : ComObject(format("keyboard#%d", number)), owner_(owner) {
   owner_->hold();
   state().devices.push_back(this);
 }
 
 Keyboard::~Keyboard() { drop(state().devices, this); }
 
-HRESULT Keyboard::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectInputDevice::QueryInterface", label_)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG Keyboard::AddRef() {
-  traceNote("IDirectInputDevice::AddRef", label_);
-  return ++references_;
-}
-
-ULONG Keyboard::Release() {
-  traceNote("IDirectInputDevice::Release", label_);
-  ULONG left = --references_;
-  if (left == 0) {
-    DirectInput *owner = owner_;
-    delete this;
-    owner->letGo();
-  }
-  return left;
+void Keyboard::lastReleased() {
+  DirectInput *owner = owner_;
+  delete this;
+  owner->letGo();
 }
 
 HRESULT Keyboard::SetDataFormat(LPCDIDATAFORMAT format) {
   if (auto fault = traceCall("IDirectInputDevice::SetDataFormat", [&] {
-        return layer::format("%s, %s", label_.c_str(),
+        return layer::format("%s, %s", label.c_str(),
                              format == &c_dfDIKeyboard ? "c_dfDIKeyboard"
                              : format                  ? "format"
                                                        : "NULL");
@@ -194,7 +162,7 @@ HRESULT Keyboard::SetDataFormat(LPCDIDATAFORMAT format) {
 
 HRESULT Keyboard::SetCooperativeLevel(HWND window, DWORD flags) {
   if (auto fault = traceCall("IDirectInputDevice::SetCooperativeLevel", [&] {
-        return format("%s, %s, 0x%X", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(flags));
+        return format("%s, %s, 0x%X", label.c_str(), user::label(window).c_str(), static_cast<unsigned>(flags));
       }))
     return *fault;
   bool exclusive = flags & DISCL_EXCLUSIVE, nonExclusive = flags & DISCL_NONEXCLUSIVE;
@@ -211,7 +179,7 @@ HRESULT Keyboard::SetCooperativeLevel(HWND window, DWORD flags) {
 }
 
 HRESULT Keyboard::Acquire() {
-  if (auto fault = traceCall("IDirectInputDevice::Acquire", label_)) return *fault;
+  if (auto fault = traceCall("IDirectInputDevice::Acquire", label)) return *fault;
   if (!formatSet_) return DIERR_INVALIDPARAM;
   if (acquired_) return DI_NOEFFECT;
   acquired_ = true;
@@ -219,7 +187,7 @@ HRESULT Keyboard::Acquire() {
 }
 
 HRESULT Keyboard::Unacquire() {
-  if (auto fault = traceCall("IDirectInputDevice::Unacquire", label_)) return *fault;
+  if (auto fault = traceCall("IDirectInputDevice::Unacquire", label)) return *fault;
   if (!acquired_) return DI_NOEFFECT;
   acquired_ = false;
   return DI_OK;
@@ -227,7 +195,7 @@ HRESULT Keyboard::Unacquire() {
 
 HRESULT Keyboard::GetDeviceState(DWORD size, LPVOID data) {
   if (auto fault = traceCall("IDirectInputDevice::GetDeviceState",
-                             [&] { return format("%s, %u", label_.c_str(), static_cast<unsigned>(size)); }))
+                             [&] { return format("%s, %u", label.c_str(), static_cast<unsigned>(size)); }))
     return *fault;
   if (!acquired_) return DIERR_NOTACQUIRED;
   if (!data || size != dataSize_) return DIERR_INVALIDPARAM;
@@ -241,36 +209,15 @@ HRESULT Keyboard::GetDeviceState(DWORD size, LPVOID data) {
 
 // ---- DirectInput ----
 
-HRESULT DirectInput::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectInput::QueryInterface", label_)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DirectInput::AddRef() {
-  traceNote("IDirectInput::AddRef", label_);
-  return ++references_;
-}
-
-ULONG DirectInput::Release() {
-  traceNote("IDirectInput::Release", label_);
-  ULONG left = references_ - 1;
-  letGo();
-  return left;
-}
-
-void DirectInput::letGo() {
-  if (--references_ > 0) return;
+void DirectInput::lastReleased() {
   drop(state().objects, this);
   delete this;
 }
 
 HRESULT DirectInput::CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICEA *device, LPUNKNOWN outer) {
   bool keyboard = sameGuid(guid, GUID_SysKeyboard);
-  if (auto fault = traceCall("IDirectInput::CreateDevice", [&] {
-        return format("%s, %s", label_.c_str(), keyboard ? "GUID_SysKeyboard" : "device");
-      }))
+  if (auto fault = traceCall("IDirectInput::CreateDevice",
+                             [&] { return format("%s, %s", label.c_str(), keyboard ? "GUID_SysKeyboard" : "device"); }))
     return *fault;
   if (!device) return DIERR_INVALIDPARAM;
   *device = nullptr;

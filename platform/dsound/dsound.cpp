@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/trace.h"
+#include "core/com_object.h"
 #include "host/host.h"
 #include "user/user_internal.h"
 
@@ -17,46 +17,37 @@ namespace {
 
 class DirectSound;
 
-class PrimaryBuffer final : public IDirectSoundBuffer {
+class PrimaryBuffer final : public ComObject<IDirectSoundBuffer, PrimaryBuffer, "IDirectSoundBuffer"> {
  public:
-  PrimaryBuffer(DirectSound *owner, int number) : owner_(owner), label_(format("primarybuffer#%d", number)) {}
+  PrimaryBuffer(DirectSound *owner, int number) : ComObject(format("primarybuffer#%d", number)), owner_(owner) {}
   ~PrimaryBuffer() = default;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD status) override;
   HRESULT STDMETHODCALLTYPE Play(DWORD reserved1, DWORD priority, DWORD flags) override;
   HRESULT STDMETHODCALLTYPE Stop() override;
 
-  const std::string &label() const { return label_; }
-  ULONG references = 1;
+  void lastReleased();
 
  private:
   DirectSound *owner_;
-  std::string label_;
   bool playing_ = false;
 };
 
-class DirectSound final : public IDirectSound {
+class DirectSound final : public ComObject<IDirectSound, DirectSound, "IDirectSound"> {
  public:
-  explicit DirectSound(int number) : label_(format("directsound#%d", number)) {}
+  explicit DirectSound(int number) : ComObject(format("directsound#%d", number)) {}
   ~DirectSound() { delete primary_; }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER buffer,
                                               IUnknown *outer) override;
   HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND window, DWORD level) override;
 
-  const std::string &label() const { return label_; }
   // The primary buffer's last reference went: it is gone until made again.
   void forgetPrimary() { primary_ = nullptr; }
+  // The last release takes the buffers with it, as the platform does.
+  void lastReleased();
 
  private:
-  ULONG references_ = 1;
-  std::string label_;
   DWORD level_ = 0;  // 0: no cooperative level set yet
   PrimaryBuffer *primary_ = nullptr;
 };
@@ -69,13 +60,7 @@ struct SoundState {
 
 void resetSound();
 
-SoundState &state() {
-  static SoundState *s = [] {
-    registerReset(resetSound);
-    return new SoundState;
-  }();
-  return *s;
-}
+SoundState &state() { return lazyState<SoundState>(resetSound); }
 
 // The host's audio output is open while any DirectSound object exists.
 void forget(DirectSound *sound) {
@@ -98,30 +83,13 @@ void resetSound() {
 
 // ---- PrimaryBuffer ----
 
-HRESULT PrimaryBuffer::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectSoundBuffer::QueryInterface", label_)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG PrimaryBuffer::AddRef() {
-  traceNote("IDirectSoundBuffer::AddRef", label_);
-  return ++references;
-}
-
-ULONG PrimaryBuffer::Release() {
-  traceNote("IDirectSoundBuffer::Release", label_);
-  ULONG left = --references;
-  if (left == 0) {
-    owner_->forgetPrimary();
-    delete this;
-  }
-  return left;
+void PrimaryBuffer::lastReleased() {
+  owner_->forgetPrimary();
+  delete this;
 }
 
 HRESULT PrimaryBuffer::GetStatus(LPDWORD status) {
-  if (auto fault = traceCall("IDirectSoundBuffer::GetStatus", label_)) return *fault;
+  if (auto fault = traceCall("IDirectSoundBuffer::GetStatus", label)) return *fault;
   if (!status) return DSERR_INVALIDPARAM;
   *status = playing_ ? DSBSTATUS_PLAYING | DSBSTATUS_LOOPING : 0;
   return DS_OK;
@@ -129,7 +97,7 @@ HRESULT PrimaryBuffer::GetStatus(LPDWORD status) {
 
 HRESULT PrimaryBuffer::Play(DWORD reserved1, DWORD priority, DWORD flags) {
   if (auto fault = traceCall("IDirectSoundBuffer::Play", [&] {
-        return format("%s, %u, %u, 0x%X", label_.c_str(), static_cast<unsigned>(reserved1),
+        return format("%s, %u, %u, 0x%X", label.c_str(), static_cast<unsigned>(reserved1),
                       static_cast<unsigned>(priority), static_cast<unsigned>(flags));
       }))
     return *fault;
@@ -140,39 +108,21 @@ HRESULT PrimaryBuffer::Play(DWORD reserved1, DWORD priority, DWORD flags) {
 }
 
 HRESULT PrimaryBuffer::Stop() {
-  if (auto fault = traceCall("IDirectSoundBuffer::Stop", label_)) return *fault;
+  if (auto fault = traceCall("IDirectSoundBuffer::Stop", label)) return *fault;
   playing_ = false;
   return DS_OK;
 }
 
 // ---- DirectSound ----
 
-HRESULT DirectSound::QueryInterface(REFIID, void **object) {
-  if (auto fault = traceCall("IDirectSound::QueryInterface", label_)) return *fault;
-  if (!object) return E_POINTER;
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG DirectSound::AddRef() {
-  traceNote("IDirectSound::AddRef", label_);
-  return ++references_;
-}
-
-// The last release takes the buffers with it, as the platform does.
-ULONG DirectSound::Release() {
-  traceNote("IDirectSound::Release", label_);
-  ULONG left = --references_;
-  if (left == 0) {
-    forget(this);
-    delete this;
-  }
-  return left;
+void DirectSound::lastReleased() {
+  forget(this);
+  delete this;
 }
 
 HRESULT DirectSound::SetCooperativeLevel(HWND window, DWORD level) {
   if (auto fault = traceCall("IDirectSound::SetCooperativeLevel", [&] {
-        return format("%s, %s, %u", label_.c_str(), user::label(window).c_str(), static_cast<unsigned>(level));
+        return format("%s, %s, %u", label.c_str(), user::label(window).c_str(), static_cast<unsigned>(level));
       }))
     return *fault;
   if (!window || (window != user::desktopHandle() && !user::isLiveWindow(window))) return DSERR_INVALIDPARAM;
@@ -183,7 +133,7 @@ HRESULT DirectSound::SetCooperativeLevel(HWND window, DWORD level) {
 
 HRESULT DirectSound::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPLPDIRECTSOUNDBUFFER buffer, IUnknown *outer) {
   if (auto fault = traceCall("IDirectSound::CreateSoundBuffer", [&] {
-        return format("%s, flags 0x%X", label_.c_str(), desc ? static_cast<unsigned>(desc->dwFlags) : 0u);
+        return format("%s, flags 0x%X", label.c_str(), desc ? static_cast<unsigned>(desc->dwFlags) : 0u);
       }))
     return *fault;
   if (!desc || !buffer) return DSERR_INVALIDPARAM;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/raw_pixel.h"
 #include "core/trace.h"
 #include "gdi/gdi_objects.h"
 
@@ -14,42 +15,6 @@ using namespace layer;
 using namespace layer::gdi;
 
 namespace {
-
-uint32_t loadRaw(const uint8_t *p, int bytes) {
-  switch (bytes) {
-    case 1:
-      return p[0];
-    case 2:
-      return uint32_t(p[0]) | (uint32_t(p[1]) << 8);
-    case 3:
-      return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    default: {
-      uint32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-  }
-}
-
-void storeRaw(uint8_t *p, int bytes, uint32_t v) {
-  switch (bytes) {
-    case 1:
-      p[0] = static_cast<uint8_t>(v);
-      break;
-    case 2:
-      p[0] = static_cast<uint8_t>(v);
-      p[1] = static_cast<uint8_t>(v >> 8);
-      break;
-    case 3:
-      p[0] = static_cast<uint8_t>(v);
-      p[1] = static_cast<uint8_t>(v >> 8);
-      p[2] = static_cast<uint8_t>(v >> 16);
-      break;
-    default:
-      std::memcpy(p, &v, 4);
-      break;
-  }
-}
 
 // The byte that holds an 8-bit channel, or -1 when the mask is not one whole byte.
 int byteOf(uint32_t mask) {

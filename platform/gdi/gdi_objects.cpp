@@ -67,13 +67,7 @@ struct GdiState {
 
 void resetGdi();
 
-GdiState &state() {
-  static GdiState *s = [] {
-    registerReset(&resetGdi);
-    return new GdiState;  // never destroyed, as above
-  }();
-  return *s;
-}
+GdiState &state() { return lazyState<GdiState>(resetGdi); }
 
 void resetGdi() {
   GdiState &s = state();
@@ -225,6 +219,16 @@ HDC createScreenDC(int bitsPerPixel, int width, int height) {
   dc->target.width = width;  // no pixels: nothing draws onto the screen itself
   dc->target.height = height;
   return addDC(std::move(dc));
+}
+
+bool isScreenDC(HDC dc) {
+  const DeviceContext *record = toDC(dc);
+  return record && record->kind == DcKind::Screen;
+}
+
+const std::string *liveDcLabel(HDC dc) {
+  const DeviceContext *record = toDC(dc);
+  return record ? &record->label : nullptr;
 }
 
 void destroyDC(HDC dc) {

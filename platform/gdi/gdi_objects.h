@@ -1,5 +1,5 @@
-// GDI's objects inside the layer: device contexts, bitmaps (DIB sections),
-// fonts and stock brushes. Handles are pointers to these records; every
+// GDI's objects inside GDI: device contexts, bitmaps (DIB sections), fonts
+// and stock brushes. The other modules see only gdi/gdi_internal.h. Handles are pointers to these records; every
 // entry point checks a handle against the live set before trusting it.
 #pragma once
 
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/pixels.h"
+#include "gdi/gdi_internal.h"
 
 namespace layer::gdi {
 
@@ -118,13 +119,6 @@ HGDIOBJ addObject(std::unique_ptr<Object> object);
 HDC addDC(std::unique_ptr<DeviceContext> dc);
 void removeDC(HDC dc);
 
-// Device contexts for the other parts of the layer: a DC onto a surface's
-// pixels (DirectDraw's GetDC) and a DC onto the screen (USER's GetDC(NULL)).
-HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel);
-HDC createScreenDC(int bitsPerPixel);
-HDC createScreenDC(int bitsPerPixel, int width, int height);  // with the screen's size for GetDeviceCaps
-void destroyDC(HDC dc);                                       // for surface and screen DCs
-
 // Makes a bitmap from decoded pixels (used by LoadImageA).
 HBITMAP createBitmap(std::unique_ptr<Bitmap> bitmap);
 
@@ -133,22 +127,12 @@ HBITMAP createBitmap(std::unique_ptr<Bitmap> bitmap);
 int drawText(DeviceContext &dc, int x, int y, const char *text, int length);
 int measureText(DeviceContext &dc, const char *text, int length, int *height);
 
-int liveObjectCount();
-
 // Fails a BOOL- or handle-returning call the way the platform does.
 template <typename T>
 T failWith(DWORD error, T result) {
   SetLastError(error);
   return result;
 }
-
-// The program's own bitmap resources, by name (LoadImageA without
-// LR_LOADFROMFILE); a program on this layer has none until some are set.
-void setBitmapResource(const std::string &name, const std::vector<uint8_t> &bmpFile);
-void forgetBitmapResources();
-
-// With lookup off, CreateFontA finds no face and text uses the built-in font.
-void setFaceLookupEnabled(bool enabled);
 
 // A colour as a raw pixel of a DC's target and back: 8-bit targets use the
 // nearest entry of their palette (the layer's default palette when none).

@@ -31,13 +31,7 @@ using ResourceTable = std::map<std::string, std::vector<uint8_t>, CaseInsensitiv
 
 void resetResources();
 
-ResourceTable &resources() {
-  static ResourceTable *table = [] {
-    registerReset(&resetResources);
-    return new ResourceTable;  // never destroyed: may be used during static destruction
-  }();
-  return *table;
-}
+ResourceTable &resources() { return lazyState<ResourceTable>(resetResources); }
 
 void resetResources() { resources().clear(); }
 

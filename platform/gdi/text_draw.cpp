@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "core/raw_pixel.h"
 #include "gdi/font_face.h"
 #include "gdi/gdi_objects.h"
 
@@ -19,38 +20,17 @@ FontFace &faceOf(const DeviceContext &dc) {
   return builtinFace();
 }
 
-template <int Bytes>
-inline void store(uint8_t *p, uint32_t v) {
-  if constexpr (Bytes == 1) {
-    p[0] = static_cast<uint8_t>(v);
-  } else if constexpr (Bytes == 2) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-  } else if constexpr (Bytes == 3) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-  } else {
-    std::memcpy(p, &v, 4);
-  }
-}
-
-struct Rect {
-  int left, top, right, bottom;  // right and bottom exclusive
-  bool empty() const { return left >= right || top >= bottom; }
-};
-
-Rect clipTo(const PixelBuffer &t, long long left, long long top, long long right, long long bottom) {
+PixelRect clipTo(const PixelBuffer &t, long long left, long long top, long long right, long long bottom) {
   auto clampTo = [](long long v, int hi) { return static_cast<int>(std::clamp<long long>(v, 0, hi)); };
   return {clampTo(left, t.width), clampTo(top, t.height), clampTo(right, t.width), clampTo(bottom, t.height)};
 }
 
 template <int Bytes>
-void fill(const PixelBuffer &t, const Rect &r, uint32_t v) {
+void fill(const PixelBuffer &t, const PixelRect &r, uint32_t v) {
   if (r.empty()) return;
   // One row pixel by pixel, the others copied from it.
   uint8_t *first = t.row(r.top) + static_cast<size_t>(r.left) * Bytes;
-  for (int x = 0; x < r.right - r.left; ++x) store<Bytes>(first + x * Bytes, v);
+  for (int x = 0; x < r.right - r.left; ++x) storeRaw<Bytes>(first + x * Bytes, v);
   const size_t span = static_cast<size_t>(r.right - r.left) * Bytes;
   for (int y = r.top + 1; y < r.bottom; ++y) std::memcpy(t.row(y) + static_cast<size_t>(r.left) * Bytes, first, span);
 }
@@ -73,7 +53,7 @@ void plotGlyph(const PixelBuffer &t, const Glyph &g, int gx, int gy, uint32_t v)
       while (byte) {
         const int bit = std::countl_zero(static_cast<uint8_t>(byte));
         byte &= ~(0x80u >> bit);
-        store<Bytes>(dst + static_cast<ptrdiff_t>(gx + k * 8 + bit) * Bytes, v);
+        storeRaw<Bytes>(dst + static_cast<ptrdiff_t>(gx + k * 8 + bit) * Bytes, v);
       }
     }
   }

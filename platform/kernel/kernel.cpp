@@ -90,8 +90,6 @@ namespace {
 
 void resetKernel() { lastError = ERROR_SUCCESS; }
 
-struct KernelResetRegistration {
-  KernelResetRegistration() { layer::registerReset(resetKernel); }
-} kernelResetRegistration;
+[[maybe_unused]] const bool registered = (layer::registerReset(resetKernel), true);
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The test API's hooks into the processor's features, GDI, USER and Windows
 // Sockets.
 #include "core/processor_features.h"
-#include "gdi/gdi_objects.h"
+#include "gdi/gdi_internal.h"
 #include "layer_test.h"
 #include "user/user_internal.h"
 #include "winsock/winsock_internal.h"

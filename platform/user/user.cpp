@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "core/trace.h"
-#include "gdi/gdi_objects.h"
+#include "gdi/gdi_internal.h"
 #include "host/host.h"
 #include "user/user_internal.h"
 #include "user/user_state.h"
@@ -33,9 +33,7 @@ void addFocusLossListener(void (*listener)()) {
 int cursorShowCount() { return state().cursorCount; }
 
 namespace {
-struct UserResetRegistration {
-  UserResetRegistration() { layer::registerReset(resetUser); }
-} userResetRegistration;
+[[maybe_unused]] const bool registered = (layer::registerReset(resetUser), true);
 }  // namespace
 
 }  // namespace layer::user
@@ -75,13 +73,13 @@ HDC WINAPI GetDC(HWND window) {
 }
 
 int WINAPI ReleaseDC(HWND window, HDC dc) {
-  layer::gdi::DeviceContext *record = layer::gdi::toDC(dc);
   if (traceFails("ReleaseDC", [&] {
-        return label(window) + ", " + (record ? record->label : (dc ? std::string("stale dc") : "NULL"));
+        const std::string *dcLabel = layer::gdi::liveDcLabel(dc);
+        return label(window) + ", " + (dcLabel ? *dcLabel : (dc ? std::string("stale dc") : "NULL"));
       }))
     return 0;
   // Only the screen DCs that GetDC hands out are given back here.
-  if (!record || record->kind != layer::gdi::DcKind::Screen) return 0;
+  if (!layer::gdi::isScreenDC(dc)) return 0;
   layer::gdi::destroyDC(dc);
   return 1;
 }

@@ -23,13 +23,8 @@ struct WinsockState {
 
 void resetWinsock();
 
-WinsockState &state() {
-  static WinsockState *s = [] {
-    registerReset(resetWinsock);
-    return new WinsockState;  // never destroyed: clean-ups run during static destruction
-  }();
-  return *s;
-}
+// Still there for clean-ups that run during static destruction.
+WinsockState &state() { return lazyState<WinsockState>(resetWinsock); }
 
 void resetWinsock() { state() = WinsockState{}; }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "support/color_model.h"
 #include "support/scenario_frame.h"
 #include "support/scenario_run.h"
 
@@ -14,37 +15,34 @@ using namespace scenario;
 
 namespace {
 
-// What each colour key does to one pixel, worked out in double precision
-// from the single-precision amount 0.1 and truncated.
-const double kAmount = static_cast<double>(0.1f);
+// What each colour key does to one pixel, by the amount 0.1.
+int towardWhite(int c) { return colormodel::brightened(c, 0.1f); }
+int towardBlack(int c) { return colormodel::darkened(c, 0.1f); }
 
-int towardWhite(int c) { return static_cast<int>((255 - c) * kAmount + c); }
-int towardBlack(int c) { return static_cast<int>((1 - kAmount) * c); }
+// E, R, T move one channel (red, green, blue) toward white; Y, U, I toward black.
+constexpr int Rgb::*kChannels[] = {&Rgb::r, &Rgb::g, &Rgb::b};
+const std::string kOneChannelUp = "ERT", kOneChannelDown = "YUI";
 
 Rgb applyKey(char key, Rgb p) {
+  if (size_t up = kOneChannelUp.find(key); up != std::string::npos) {
+    p.*kChannels[up] = towardWhite(p.*kChannels[up]);
+    return p;
+  }
+  if (size_t down = kOneChannelDown.find(key); down != std::string::npos) {
+    p.*kChannels[down] = towardBlack(p.*kChannels[down]);
+    return p;
+  }
   switch (key) {
     case 'Q': {
-      int average = (p.r + p.g + p.b) / 3;
+      int average = colormodel::grayLevel(p.r, p.g, p.b);
       return {average, average, average};
     }
     case 'C':
-      return {255 - p.r, 255 - p.g, 255 - p.b};
+      return {colormodel::inverted(p.r), colormodel::inverted(p.g), colormodel::inverted(p.b)};
     case 'B':
       return {towardWhite(p.r), towardWhite(p.g), towardWhite(p.b)};
     case 'D':
       return {towardBlack(p.r), towardBlack(p.g), towardBlack(p.b)};
-    case 'E':
-      return {towardWhite(p.r), p.g, p.b};
-    case 'R':
-      return {p.r, towardWhite(p.g), p.b};
-    case 'T':
-      return {p.r, p.g, towardWhite(p.b)};
-    case 'Y':
-      return {towardBlack(p.r), p.g, p.b};
-    case 'U':
-      return {p.r, towardBlack(p.g), p.b};
-    case 'I':
-      return {p.r, p.g, towardBlack(p.b)};
     default:
       return p;
   }

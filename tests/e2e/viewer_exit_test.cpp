@@ -48,21 +48,24 @@ TEST(ViewerExit, EscEndsTheLoopAtOnceReleasesTheDevicesInOrderAndExitsWith27) {
   EXPECT_EQ(countNamed(run.calls, "DestroyWindow"), 0u);
 }
 
-TEST(ViewerExit, WindowManagerCloseEndsLikeEscWithCode0) {
-  ScenarioRun run("frame; close");
+// A run that ended the way Esc ends one, but with code 0: complete, the
+// cursor back, and the devices released after `step`.
+void expectEndedLikeEscWithCode0(const ScenarioRun &run, const std::string &step) {
   ASSERT_EQ(run.exitCode, 0) << run.describe();
   EXPECT_EQ(run.status, "complete");
   EXPECT_EQ(run.cursorCounter, 0);
-  EXPECT_EQ(deviceCalls(run.callsAfter("step 2: close")), kDeviceReleases);
+  EXPECT_EQ(deviceCalls(run.callsAfter(step)), kDeviceReleases);
+}
+
+TEST(ViewerExit, WindowManagerCloseEndsLikeEscWithCode0) {
+  ScenarioRun run("frame; close");
+  expectEndedLikeEscWithCode0(run, "step 2: close");
   EXPECT_TRUE(run.boxes.empty());
 }
 
 TEST(ViewerExit, AltF4EndsLikeEscWithCode0) {
   ScenarioRun run("frame; key F4 alt");
-  ASSERT_EQ(run.exitCode, 0) << run.describe();
-  EXPECT_EQ(run.status, "complete");
-  EXPECT_EQ(run.cursorCounter, 0);
-  EXPECT_EQ(deviceCalls(run.callsAfter("step 2: key F4 alt")), kDeviceReleases);
+  expectEndedLikeEscWithCode0(run, "step 2: key F4 alt");
 }
 
 TEST(ViewerExit, F4WithoutAltDoesNothing) {

@@ -287,14 +287,9 @@ bool ViewerPlayer::perform(const ViewerStep &step) {
       PostMessageA(viewerScreen.window, WM_ACTIVATEAPP, step.kind == ViewerStep::Activate ? 1 : 0, 0);
       return true;
     case ViewerStep::FocusLost:
-      headless::focus(false);
-      focusLost_ = true;
-      lossSeen_ = true;
-      lastLoss_ = frames_;
-      return true;
     case ViewerStep::FocusGained:
-      headless::focus(true);
-      focusLost_ = false;
+      focusLost_ = step.kind == ViewerStep::FocusLost;
+      headless::focus(!focusLost_);
       lossSeen_ = true;
       lastLoss_ = frames_;
       return true;

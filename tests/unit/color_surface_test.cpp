@@ -4,7 +4,6 @@
 // bits).
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -13,6 +12,7 @@
 
 #include "graphics/graphic.h"
 #include "layer_test.h"
+#include "support/color_model.h"
 #include "support/graphic_fixture.h"
 
 namespace {
@@ -22,9 +22,7 @@ struct Channels {
 };
 using Model = std::function<Channels(Channels)>;
 
-int added(int c, float a) {
-  return static_cast<int>(a < 0 ? std::trunc((1.0 + a) * c) : std::trunc((255.0 - c) * double(a) + c));
-}
+using colormodel::added;
 int widen(int v) { return v == 0 ? 0 : v | 7; }
 
 // The layouts' unpacking and packing, straight from their bit tables.
@@ -62,12 +60,12 @@ const std::vector<Operation> &operations() {
   static const std::vector<Operation> all = {
       {"grayscale", [](Graphic &g) { g.grayscale(); },
        [](Channels c) {
-         int v = (c.r + c.g + c.b) / 3;
+         int v = colormodel::grayLevel(c.r, c.g, c.b);
          return Channels{v, v, v};
        }},
       {"invert", [](Graphic &g) { g.invert(); },
        [](Channels c) {
-         return Channels{255 - c.r, 255 - c.g, 255 - c.b};
+         return Channels{colormodel::inverted(c.r), colormodel::inverted(c.g), colormodel::inverted(c.b)};
        }},
       {"brighten 0.1", [](Graphic &g) { g.brighten(0.1f); },
        [](Channels c) {

@@ -2,26 +2,23 @@
 // their amounts.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "graphics/graphic.h"
+#include "support/color_model.h"
 
 namespace {
 
-// A plain model: the amount widened to double, each product and sum in
-// double, the result truncated toward zero.
 int model(ColorOp op, int c, float amount) {
-  const double a = amount;
   switch (op) {
     case ColorOp::Brighten:
-      return static_cast<int>(std::trunc((255.0 - c) * a + c));
+      return colormodel::brightened(c, amount);
     case ColorOp::Darken:
-      return static_cast<int>(std::trunc((1.0 - a) * c));
+      return colormodel::darkened(c, amount);
     case ColorOp::Invert:
-      return 255 - c;
+      return colormodel::inverted(c);
     case ColorOp::AddColor:
-      return amount < 0 ? model(ColorOp::Darken, c, -amount) : model(ColorOp::Brighten, c, amount);
+      return colormodel::added(c, amount);
     default:
       return c;
   }

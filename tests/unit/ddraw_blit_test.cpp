@@ -17,7 +17,7 @@ namespace {
 
 using layer::PixelBuffer;
 using layer::PixelLayout;
-using layer::ddraw::PixelRect;
+using layer::PixelRect;
 
 // A buffer that owns exactly pitch * height bytes, so that a read past the
 // last row is a read past the allocation (and caught by the sanitizers).

@@ -10,6 +10,7 @@
 #include "ddraw/ddraw_internal.h"
 #include "host/headless/headless_host.h"
 #include "layer_test.h"
+#include "support/test_window.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ class DirectDrawTest : public testing::Test {
  protected:
   void SetUp() override {
     layer::reset();
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = "ddraw test";
-    RegisterClassA(&windowClass);
-    window =
-        CreateWindowExA(0, "ddraw test", "ddraw test", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+    window = testsupport::makePopupWindow("ddraw test", 640, 480);
     ASSERT_NE(window, nullptr);
     ASSERT_EQ(DirectDrawCreate(nullptr, &dd, nullptr), DD_OK);
   }

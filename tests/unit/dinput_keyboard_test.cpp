@@ -10,6 +10,7 @@
 
 #include "host/headless/headless_host.h"
 #include "layer_test.h"
+#include "support/test_window.h"
 
 namespace {
 
@@ -25,12 +26,7 @@ class DirectInputTest : public ::testing::Test {
   }
 
   HWND makeWindow() {
-    WNDCLASSA windowClass;
-    std::memset(&windowClass, 0, sizeof(windowClass));
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = "keys";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "keys", "keys", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
+    HWND window = testsupport::makePopupWindow("keys", 64, 64);
     ShowWindow(window, SW_SHOW);
     return window;
   }

@@ -10,6 +10,7 @@
 
 #include "host/headless/headless_host.h"
 #include "layer_test.h"
+#include "support/test_window.h"
 
 namespace {
 
@@ -18,14 +19,7 @@ class DirectSoundTest : public ::testing::Test {
   void SetUp() override { layer::reset(); }
   void TearDown() override { layer::reset(); }
 
-  HWND makeWindow() {
-    WNDCLASSA windowClass;
-    std::memset(&windowClass, 0, sizeof(windowClass));
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.lpszClassName = "sound";
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "sound", "sound", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr, nullptr, nullptr);
-  }
+  HWND makeWindow() { return testsupport::makePopupWindow("sound", 64, 64); }
 
   static DSBUFFERDESC primaryDescription() {
     DSBUFFERDESC description;

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "core/key_table.h"
 #include "core/reset.h"
 #include "core/wake.h"
 
@@ -46,108 +47,25 @@ HeadlessState &state() {
   return *s;
 }
 
-// The keyboard's scan code (DirectInput numbering; 0x80 and up are the
-// extended keys) and the character a key types without Shift.
-struct KeyInfo {
-  unsigned scanCode;
-  char character;
-};
-
-KeyInfo keyInfo(unsigned vk) {
-  static const char letters[] =
-      "\x1e\x30\x2e\x20\x12\x21\x22\x23\x17\x24\x25\x26\x32\x31\x18\x19\x10\x13\x1f\x14\x16"
-      "\x2f\x11\x2d\x15\x2c";
-  if (vk >= 'A' && vk <= 'Z')
-    return {static_cast<unsigned char>(letters[vk - 'A']), static_cast<char>('a' + (vk - 'A'))};
-  if (vk >= '1' && vk <= '9') return {0x02 + (vk - '1'), static_cast<char>(vk)};
-  static const unsigned char numpadScan[10] = {0x52, 0x4F, 0x50, 0x51, 0x4B, 0x4C, 0x4D, 0x47, 0x48, 0x49};
-  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9)
-    return {numpadScan[vk - VK_NUMPAD0], static_cast<char>('0' + (vk - VK_NUMPAD0))};
-  if (vk >= VK_F1 && vk <= VK_F10) return {0x3B + (vk - VK_F1), 0};
-  switch (vk) {
-    case '0':
-      return {0x0B, '0'};
-    case VK_ESCAPE:
-      return {0x01, 0x1B};
-    case VK_BACK:
-      return {0x0E, 0x08};
-    case VK_TAB:
-      return {0x0F, 0x09};
-    case VK_RETURN:
-      return {0x1C, 0x0D};
-    case VK_SPACE:
-      return {0x39, ' '};
-    case VK_SHIFT:
-    case VK_LSHIFT:
-      return {0x2A, 0};
-    case VK_RSHIFT:
-      return {0x36, 0};
-    case VK_CONTROL:
-      return {0x1D, 0};
-    case VK_MENU:
-      return {0x38, 0};
-    case VK_CAPITAL:
-      return {0x3A, 0};
-    case VK_PAUSE:
-      return {0xC5, 0};
-    case VK_F11:
-      return {0x57, 0};
-    case VK_F12:
-      return {0x58, 0};
-    case VK_MULTIPLY:
-      return {0x37, '*'};
-    case VK_ADD:
-      return {0x4E, '+'};
-    case VK_SUBTRACT:
-      return {0x4A, '-'};
-    case VK_DECIMAL:
-      return {0x53, '.'};
-    case VK_DIVIDE:
-      return {0xB5, '/'};
-    case VK_OEM_1:
-      return {0x27, ';'};
-    case VK_OEM_PLUS:
-      return {0x0D, '='};
-    case VK_OEM_COMMA:
-      return {0x33, ','};
-    case VK_OEM_MINUS:
-      return {0x0C, '-'};
-    case VK_OEM_PERIOD:
-      return {0x34, '.'};
-    case VK_HOME:
-      return {0xC7, 0};
-    case VK_UP:
-      return {0xC8, 0};
-    case VK_PRIOR:
-      return {0xC9, 0};
-    case VK_LEFT:
-      return {0xCB, 0};
-    case VK_RIGHT:
-      return {0xCD, 0};
-    case VK_END:
-      return {0xCF, 0};
-    case VK_DOWN:
-      return {0xD0, 0};
-    case VK_NEXT:
-      return {0xD1, 0};
-    case VK_INSERT:
-      return {0xD2, 0};
-    case VK_DELETE:
-      return {0xD3, 0};
-    default:
-      return {0, 0};
-  }
+// The key a virtual-key code stands for; the left and right Shift codes name
+// one of the two Shift keys.
+const KeyCodes *keyOf(unsigned vk) {
+  if (vk == VK_LSHIFT) return keyByVirtualKey(VK_SHIFT);
+  if (vk == VK_RSHIFT) return keyByScanCode(0x36);
+  return keyByVirtualKey(vk);
 }
 
+// Key events carry the DirectInput code as their scan code, which also
+// indexes the keyboard's state; the character is the one typed without Shift.
 HostEvent keyEvent(HostEvent::Type type, unsigned vk, bool repeat, bool alt) {
-  KeyInfo info = keyInfo(vk);
+  const KeyCodes *key = keyOf(vk);
   HostEvent e;
   e.type = type;
   e.virtualKey = vk;
-  e.scanCode = info.scanCode;
+  e.scanCode = key ? key->directInputCode : 0;
   e.repeat = repeat;
   e.alt = alt;
-  e.character = type == HostEvent::KeyDown ? info.character : 0;
+  e.character = type == HostEvent::KeyDown && key ? key->plain : 0;
   return e;
 }
 
@@ -323,9 +241,7 @@ void resetHost() {
 }
 
 namespace {
-struct HeadlessResetRegistration {
-  HeadlessResetRegistration() { layer::registerReset(resetHost); }
-} headlessResetRegistration;
+[[maybe_unused]] const bool registered = (layer::registerReset(resetHost), true);
 }  // namespace
 
 }  // namespace layer::headless

@@ -5,15 +5,11 @@
 
 #include <SDL.h>
 
+#include "core/key_table.h"
+
 namespace layer::sdl {
 
-struct KeyCodes {
-  unsigned virtualKey = 0;  // VK_*, or the upper-case ASCII letter or digit
-  // PC set-1 make code, with 0x80 added for E0-prefixed (extended) keys:
-  // USER makes a key message's scan code and extended bit from it.
-  unsigned scanCode = 0;
-  unsigned directInputCode = 0;  // DIK_* value; the same but for Pause and Num Lock
-};
+using layer::KeyCodes;
 
 // The codes of a key, by its position (scancode) and its meaning in the
 // current layout (keycode; letters and digits follow the layout). False for
