@@ -23,7 +23,8 @@ if(TARGET corvane_host_sdl AND TARGET sdl_host_test)
   target_sources(sdl_host_test PRIVATE
     ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_host.cpp
     ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_keys.cpp
-    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_frame.cpp)
+    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_frame.cpp
+    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_message_window.cpp)
   target_link_libraries(sdl_host_test PRIVATE PkgConfig::SDL2_FOR_TESTS)
 endif()
 if(TARGET sdl_window_test AND TARGET corvane)
