@@ -31,3 +31,11 @@ if(TARGET sdl_window_test AND TARGET corvane)
   target_compile_definitions(sdl_window_test PRIVATE CORVANE_VIEWER="$<TARGET_FILE:corvane>")
   add_dependencies(sdl_window_test corvane)
 endif()
+
+# The Debian package, made, inspected and its program run unpacked (not in
+# sanitizer trees: a package is made of the Release program).
+if(TARGET sdl_window_test AND TARGET corvane AND NOT CORVANE_SANITIZE AND NOT CORVANE_FUZZ)
+  add_test(NAME package COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package/package_test.sh ${CMAKE_BINARY_DIR}
+                                $<TARGET_FILE:sdl_window_test>)
+  set_tests_properties(package PROPERTIES LABELS package TIMEOUT 600)
+endif()

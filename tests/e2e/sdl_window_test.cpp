@@ -207,7 +207,10 @@ class SdlWindowTest : public ::testing::Test {
 #ifndef CORVANE_VIEWER
     GTEST_SKIP() << "the SDL program (target corvane) is not built";
 #else
-    viewerPath_ = CORVANE_VIEWER;
+    // The package test points these at the program and picture it unpacked.
+    const char *viewer = std::getenv("CORVANE_TEST_VIEWER");
+    const char *picture = std::getenv("CORVANE_TEST_PICTURE");
+    viewerPath_ = viewer ? viewer : CORVANE_VIEWER;
     for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "xev"}) {
       if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (packages xvfb, xdotool, x11-utils, imagemagick)";
     }
@@ -216,7 +219,7 @@ class SdlWindowTest : public ::testing::Test {
     std::string pattern = (base / "sdl-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
-    fs::copy_file(introPath(), dir_ + "/intro.bmp");
+    fs::copy_file(picture ? picture : introPath(), dir_ + "/intro.bmp");
 #endif
   }
 
