@@ -47,6 +47,7 @@ void buildFieldTables(const ChannelMaps &maps, FieldTables &tables) {
   using namespace pixelLayouts;
   uint8_t word[2];
   int32_t red, green, blue;
+  tables = FieldTables{};  // 5-bit green leaves half its table unused: kept zero, so tables compare whole
   for (uint32_t field = 0; field < 32; ++field) {
     store16(word, field << L::redField);
     L::unpack(word, red, green, blue);

@@ -15,6 +15,7 @@
 #include "host/sdl/sdl_frame.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sdl/sdl_keys.h"
+#include "host/sdl/sdl_message_window.h"
 #include "host/sdl/sdl_shown_frame.h"
 
 namespace {
@@ -432,6 +433,101 @@ TEST(SdlPacing, SkippedFramesStillTakeOneRefreshEach) {
   EXPECT_TRUE(synced.vsyncTrusted()) << "skips say nothing about the renderer";
 }
 
+// ---- the host's own message box ----
+
+SDL_Event boxKey(Uint32 type, SDL_Scancode scancode, Uint32 window) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.windowID = window;
+  e.key.keysym.scancode = scancode;
+  return e;
+}
+SDL_Event boxClick(Uint32 type, int x, int y, Uint32 window, Uint8 button = SDL_BUTTON_LEFT) {
+  SDL_Event e{};
+  e.type = type;
+  e.button.windowID = window;
+  e.button.button = button;
+  e.button.x = x;
+  e.button.y = y;
+  return e;
+}
+SDL_Event boxWindowEvent(Uint8 which, Uint32 window) {
+  SDL_Event e{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.event = which;
+  e.window.windowID = window;
+  return e;
+}
+
+TEST(SdlMessageWindow, KeysAnswerOnReleaseAndAClickIsAPressAndAReleaseOnTheButton) {
+  constexpr Uint32 box = 7, program = 1;
+  for (SDL_Scancode key : {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_ESCAPE, SDL_SCANCODE_SPACE}) {
+    SCOPED_TRACE(SDL_GetScancodeName(key));
+    BoxEvents events{box, {10, 50, 80, 26}};
+    // A key already down when the box came up does not answer it.
+    EXPECT_EQ(events.take(boxKey(SDL_KEYUP, key, program)), BoxAction::Ignore);
+    EXPECT_EQ(events.take(boxKey(SDL_KEYDOWN, key, program)), BoxAction::Ignore);
+    EXPECT_EQ(events.take(boxKey(SDL_KEYUP, key, program)), BoxAction::Dismiss) << "whichever window has the focus";
+  }
+  BoxEvents events{box, {10, 50, 80, 26}};
+  EXPECT_EQ(events.take(boxKey(SDL_KEYDOWN, SDL_SCANCODE_Q, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxKey(SDL_KEYUP, SDL_SCANCODE_Q, box)), BoxAction::Ignore);
+
+  // Pressed off the button, released on it; pressed on it, released off it;
+  // the right button; another window's clicks: none of them is a click on OK.
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONDOWN, 5, 55, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONUP, 20, 55, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONDOWN, 20, 55, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONUP, 90, 55, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONDOWN, 20, 55, box, SDL_BUTTON_RIGHT)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONUP, 20, 55, box, SDL_BUTTON_RIGHT)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONDOWN, 20, 55, program)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONUP, 20, 55, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONDOWN, 10, 50, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxClick(SDL_MOUSEBUTTONUP, 89, 75, box)), BoxAction::Dismiss);
+}
+
+TEST(SdlMessageWindow, TheWindowsCloseDismissesItAndOtherWindowsEventsWait) {
+  constexpr Uint32 box = 7, program = 1;
+  BoxEvents events{box, {10, 50, 80, 26}};
+  EXPECT_EQ(events.take(boxWindowEvent(SDL_WINDOWEVENT_EXPOSED, box)), BoxAction::Redraw);
+  EXPECT_EQ(events.take(boxWindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED, box)), BoxAction::Ignore);
+  EXPECT_EQ(events.take(boxWindowEvent(SDL_WINDOWEVENT_CLOSE, program)), BoxAction::Keep);
+  EXPECT_EQ(events.take(boxWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST, program)), BoxAction::Keep);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.windowID = program;
+  EXPECT_EQ(events.take(motion), BoxAction::Ignore);
+  SDL_Event device{};
+  device.type = SDL_AUDIODEVICEADDED;
+  EXPECT_EQ(events.take(device), BoxAction::Keep);
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  EXPECT_EQ(events.take(quit), BoxAction::KeepAndClose);
+  EXPECT_EQ(events.take(boxWindowEvent(SDL_WINDOWEVENT_CLOSE, box)), BoxAction::Dismiss);
+}
+
+TEST(SdlMessageWindow, TextIsWrappedToTheBoxAboveItsButton) {
+  const MessageLayout one = layOutMessage("Error Setting Display Mode");
+  ASSERT_EQ(one.lines.size(), 1u);
+  EXPECT_GT(one.lineHeight, 8);
+  EXPECT_GE(one.button.y, one.textTop + one.lineHeight);
+  EXPECT_LE(one.button.x + one.button.w, one.width);
+  EXPECT_LE(one.button.y + one.button.h, one.height);
+
+  std::string words;
+  for (int i = 0; i < 60; ++i) words += "word ";
+  const MessageLayout many = layOutMessage(("first line\r\n" + words + "\n" + std::string(300, 'W')).c_str());
+  ASSERT_GT(many.lines.size(), 4u);
+  EXPECT_EQ(many.lines[0], "first line");
+  EXPECT_LE(many.width, 600) << "long text wraps instead of widening the box";
+  EXPECT_EQ(many.lines[1].substr(0, 5), "word ");
+  std::string rejoined;
+  for (size_t i = 1; i < many.lines.size(); ++i) rejoined += many.lines[i];
+  EXPECT_EQ(std::count(rejoined.begin(), rejoined.end(), 'W'), 300) << "a long word is cut, not lost";
+  EXPECT_EQ(many.button.y, many.textTop + static_cast<int>(many.lines.size()) * many.lineHeight + 16);
+}
+
 // ---- the host on SDL's invisible drivers ----
 
 class Environment {
@@ -806,6 +902,16 @@ TEST_F(SdlHostTest, DesktopDepthAndAQuietKeyboard) {
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
   host.setCursorVisible(true);
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
+}
+
+TEST_F(SdlHostTest, WhereNobodyCouldSeeABoxItSaysWhyAndReturnsAtOnce) {
+  env.set("DISPLAY", nullptr);
+  env.set("WAYLAND_DISPLAY", nullptr);
+  createShown();
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(host.messageBox("text", "caption", MB_ICONERROR), IDOK);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("corvane-sdl: SDL cannot show its message box: "), std::string::npos) << said;
 }
 
 TEST_F(SdlHostTest, AfterAShutdownTheHostStartsAfresh) {

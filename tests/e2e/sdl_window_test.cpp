@@ -195,13 +195,22 @@ int zoomPercentAfter(int steps) {
   return static_cast<int>(static_cast<double>(zoom) * 100.0);
 }
 
+// A start-up failure's box titled "Error" on the screen, as xwininfo finds it.
+struct ErrorBox {
+  std::string id;
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
 class SdlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
 #ifndef CORVANE_VIEWER
     GTEST_SKIP() << "the SDL program (target corvane) is not built";
 #else
-    viewerPath_ = CORVANE_VIEWER;
+    // The package test points these at the program and picture it unpacked.
+    const char *viewer = std::getenv("CORVANE_TEST_VIEWER");
+    const char *picture = std::getenv("CORVANE_TEST_PICTURE");
+    viewerPath_ = viewer ? viewer : CORVANE_VIEWER;
     for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "xev"}) {
       if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (packages xvfb, xdotool, x11-utils, imagemagick)";
     }
@@ -210,7 +219,7 @@ class SdlWindowTest : public ::testing::Test {
     std::string pattern = (base / "sdl-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
-    fs::copy_file(introPath(), dir_ + "/intro.bmp");
+    fs::copy_file(picture ? picture : introPath(), dir_ + "/intro.bmp");
 #endif
   }
 
@@ -222,12 +231,14 @@ class SdlWindowTest : public ::testing::Test {
   }
 
   // An X server of the test's own on a free display.
-  void startScreen(int width, int height) {
+  void startScreen(int width, int height, const std::vector<std::string> &options = {}) {
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    ASSERT_TRUE(xvfb_.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
-                            {}, "", dir_ + "/xvfb.log", fds[1]));
+    std::vector<std::string> argv{"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                                  "-nolisten", "tcp"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    ASSERT_TRUE(xvfb_.start(argv, {}, "", dir_ + "/xvfb.log", fds[1]));
     close(fds[1]);
     std::string number;
     const auto end = Clock::now() + std::chrono::seconds(20);
@@ -402,6 +413,7 @@ class SdlWindowTest : public ::testing::Test {
 
   std::string measure(const Environment &environment);
   int holdZoomIn(double seconds);
+  ErrorBox startUpFailureBox();
 
   std::string viewerPath_, dir_, display_;
   int width_ = 0, height_ = 0;
@@ -558,31 +570,88 @@ std::string findBox(const Environment &x, const std::string &caption, std::strin
   return m[1];
 }
 
-TEST_F(SdlWindowTest, AStartUpFailureShowsItsBoxUntilItIsDismissed) {
-  startScreen(640, 480);
+ErrorBox SdlWindowTest::startUpFailureBox() {
   viewerPath_ = CORVANE_VIEWER_TESTING;  // the test build, which honours injected faults
   startViewer({{"CORVANE_FAULTS", "IDirectDraw::SetDisplayMode=0x80004005"}});
-  std::string info, box;
+  ErrorBox box;
+  std::string info;
   const auto end = Clock::now() + std::chrono::seconds(30);
-  while ((box = findBox(x(), "Error", &info)).empty() && viewer_.running() && Clock::now() < end) pause(0.1);
-  ASSERT_FALSE(box.empty()) << "no box titled Error: " << viewerOutput();
+  while ((box.id = findBox(x(), "Error", &info)).empty() && viewer_.running() && Clock::now() < end) pause(0.1);
+  if (box.id.empty()) {
+    ADD_FAILURE() << "no box titled Error: " << viewerOutput();
+    return {};
+  }
   EXPECT_NE(info.find("IsViewable"), std::string::npos) << info;
+  std::smatch m;
+  if (!std::regex_search(info, m,
+                         std::regex("Absolute upper-left X: +(\\d+)[\\s\\S]*Absolute upper-left Y: +(\\d+)"
+                                    "[\\s\\S]*Width: +(\\d+)[\\s\\S]*Height: +(\\d+)"))) {
+    ADD_FAILURE() << info;
+    return {};
+  }
+  box.x = std::stoi(m[1]);
+  box.y = std::stoi(m[2]);
+  box.width = std::stoi(m[3]);
+  box.height = std::stoi(m[4]);
+  return box;
+}
+
+// Pixels inside a box that satisfy `test`.
+template <class Test>
+int countInBox(const RgbImage &shot, const ErrorBox &box, Test test) {
+  int count = 0;
+  for (int y = box.y; y < box.y + box.height && y < shot.height; ++y)
+    for (int x = box.x; x < box.x + box.width && x < shot.width; ++x) count += test(shot.at(x, y)) ? 1 : 0;
+  return count;
+}
+
+TEST_F(SdlWindowTest, AStartUpFailureShowsItsBoxUntilItIsDismissed) {
+  startScreen(640, 480);
+  const ErrorBox box = startUpFailureBox();
+  ASSERT_FALSE(box.id.empty());
 
   // The box shows on the screen and holds the program until it is closed.
-  std::smatch m;
-  ASSERT_TRUE(std::regex_search(info, m,
-                                std::regex("Absolute upper-left X: +(\\d+)[\\s\\S]*Absolute upper-left Y: +(\\d+)"
-                                           "[\\s\\S]*Width: +(\\d+)[\\s\\S]*Height: +(\\d+)")));
-  const int bx = std::stoi(m[1]), by = std::stoi(m[2]), bw = std::stoi(m[3]), bh = std::stoi(m[4]);
   pause(0.5);
-  RgbImage shot = screenshot();
-  int lit = 0;
-  for (int y = by; y < by + bh && y < shot.height; ++y)
-    for (int xx = bx; xx < bx + bw && xx < shot.width; ++xx) lit += shot.at(xx, y) != kBlack;
-  EXPECT_GT(lit, bw * bh / 2) << "the box is not drawn";
+  const RgbImage shot = screenshot();
+  EXPECT_GT(countInBox(shot, box, [](Rgb c) { return c != kBlack; }), box.width * box.height / 2)
+      << "the box is not drawn";
   EXPECT_TRUE(viewer_.running());
 
-  xdotool({"key", "--window", box, "Return"});
+  xdotool({"key", "--window", box.id, "Return"});
+  EXPECT_EQ(viewer_.wait(15), 0) << viewerOutput();
+  EXPECT_NE(viewerOutput().find("Error: Error Setting Display Mode"), std::string::npos) << viewerOutput();
+}
+
+TEST_F(SdlWindowTest, WithoutTheServersCoreFontsTheHostShowsItsOwnBox) {
+  // A server with only its built-in fonts, as on a desktop without the
+  // core font packages: SDL's own box cannot load a font there.
+  startScreen(640, 480, {"-fp", "built-ins"});
+  const ErrorBox box = startUpFailureBox();
+  ASSERT_FALSE(box.id.empty());
+  pause(0.5);
+  const RgbImage shot = screenshot();
+  const int face = countInBox(shot, box, [](Rgb c) { return c.r == 0xF0 && c.g == 0xF0 && c.b == 0xF0; });
+  const int ink = countInBox(shot, box, [](Rgb c) { return c == kBlack; });
+  EXPECT_GT(face, box.width * box.height / 2) << "the box's face is not drawn";
+  EXPECT_GT(ink, 100) << "no text in the box";
+  EXPECT_TRUE(viewer_.running()) << "the box must hold the program";
+  EXPECT_NE(viewerOutput().find("corvane-sdl: SDL cannot show its message box: "), std::string::npos) << viewerOutput();
+
+  // A click on the OK button, found by its edge colour, dismisses it.
+  int left = shot.width, top = shot.height, right = -1, bottom = -1;
+  for (int y = box.y; y < box.y + box.height && y < shot.height; ++y)
+    for (int x = box.x; x < box.x + box.width && x < shot.width; ++x)
+      if (shot.at(x, y) == Rgb{0x00, 0x78, 0xD7}) {
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+      }
+  ASSERT_GE(right, 0) << "no OK button";
+  xdotool({"mousemove", std::to_string((left + right) / 2), std::to_string((top + bottom) / 2)});
+  pause(0.2);
+  EXPECT_TRUE(viewer_.running()) << "moving the mouse is no click";
+  xdotool({"click", "1"});
   EXPECT_EQ(viewer_.wait(15), 0) << viewerOutput();
   EXPECT_NE(viewerOutput().find("Error: Error Setting Display Mode"), std::string::npos) << viewerOutput();
 }

@@ -20,6 +20,7 @@
 #include "graphics/bitmap_loading.h"
 #include "layer_test.h"
 #include "sample_bitmaps.h"
+#include "support/address_sanitizer.h"
 #include "support/bmp_writer.h"
 #include "support/graphic_fixture.h"
 
@@ -167,7 +168,7 @@ TEST(BadInput, HugeSizeClaimsAreRefusedWithoutTheMemory) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-#if !defined(__SANITIZE_ADDRESS__)  // AddressSanitizer reserves its shadow memory up front
+#if !defined(CORVANE_ADDRESS_SANITIZER)  // AddressSanitizer reserves its shadow memory up front
     std::ifstream statm("/proc/self/statm");
     size_t pages = 0;
     statm >> pages;

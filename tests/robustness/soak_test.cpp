@@ -20,6 +20,7 @@
 #include <string>
 
 #include "driver_run.h"
+#include "support/address_sanitizer.h"
 #include "viewer_player.h"
 
 namespace {
@@ -201,7 +202,7 @@ TEST(Soak, RandomCommandsKeepEveryFrameRightAndMemoryFlat) {
   for (const std::string &p : problems) ADD_FAILURE() << p;
   EXPECT_GE(sent, commands);
   EXPECT_EQ(exitsWith27, runs.size()) << "every run ends with Esc";
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(CORVANE_ADDRESS_SANITIZER)
   std::printf("soak: memory not judged under AddressSanitizer (its quarantine holds freed blocks)\n");
 #else
   // Flat: after warm-up no sample lies more than 8 MiB above the warm level.

@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "host/sdl/sdl_keys.h"
+#include "host/sdl/sdl_message_window.h"
 #include "host/sdl/sdl_renderer_choice.h"
 
 namespace layer::sdl {
@@ -472,7 +473,15 @@ int SdlHost::messageBox(const char *text, const char *caption, unsigned type) {
       break;
   }
   // A box without a caption is titled "Error", as on Windows.
-  SDL_ShowSimpleMessageBox(flags, caption ? caption : "Error", text ? text : "", nullptr);
+  const char *title = caption ? caption : "Error";
+  if (SDL_ShowSimpleMessageBox(flags, title, text ? text : "", nullptr) == 0) return IDOK;
+  // Never silently no box: say why, and show one of the host's own where
+  // anyone could see it.
+  std::fprintf(stderr, "corvane-sdl: SDL cannot show its message box: %s\n", SDL_GetError());
+  if (isInvisibleDriver(SDL_GetCurrentVideoDriver())) return IDOK;
+  std::string whyNot;
+  if (!showMessageWindow(title, text, &whyNot))
+    std::fprintf(stderr, "corvane-sdl: nor can the host show its own: %s\n", whyNot.c_str());
   return IDOK;
 }
 
