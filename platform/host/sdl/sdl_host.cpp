@@ -475,7 +475,7 @@ int SdlHost::messageBox(const char *text, const char *caption, unsigned type) {
   // A box without a caption is titled "Error", as on Windows.
   const char *title = caption ? caption : "Error";
   if (SDL_ShowSimpleMessageBox(flags, title, text ? text : "", nullptr) == 0) return IDOK;
-  // Never silently no box: say why, and show one of the host's own where
+  // SDL has no box here: say why, and show one of the host's own where
   // anyone could see it.
   std::fprintf(stderr, "corvane-sdl: SDL cannot show its message box: %s\n", SDL_GetError());
   if (isInvisibleDriver(SDL_GetCurrentVideoDriver())) return IDOK;
