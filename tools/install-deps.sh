@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-x86-64
   clang libclang-rt-14-dev valgrind
   xvfb xdotool x11-utils imagemagick
+  wine wine64 zip
 )
 
 missing=()

@@ -118,6 +118,14 @@ HGDIOBJ addObject(std::unique_ptr<Object> object);
 HDC addDC(std::unique_ptr<DeviceContext> dc);
 void removeDC(HDC dc);
 
+// A DirectDraw surface's memory, zeroed (null when there is none to be had),
+// which createSurfaceDC draws on in place, and the order GDI keeps a
+// layout's pixels in: surfaces keep theirs that way. Here GDI works in the
+// layer's own layouts.
+uint8_t *allocateSurfaceMemory(size_t bytes);
+void freeSurfaceMemory(uint8_t *memory);
+PixelLayout gdiLayout(const PixelLayout &layout);
+
 // Device contexts for the other parts of the layer: a DC onto a surface's
 // pixels (DirectDraw's GetDC) and a DC onto the screen (USER's GetDC(NULL)).
 HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel);
