@@ -1,0 +1,176 @@
+// corvane.exe, the Windows program with the layer's own DirectDraw inside,
+// on Wine on an X server of the test's own: its screens must be the Linux
+// program's pixel for pixel outside the texts' boxes (Wine's font draws
+// other glyphs in boxes a row taller), and its keys and exits the same.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/scenario_frame.h"
+#include "support/scenario_run.h"
+#include "support/x_screen.h"
+
+namespace {
+
+using namespace scenario;
+using namespace xscreen;
+namespace fs = std::filesystem;
+
+const fs::path kProgram = fs::path(CORVANE_BINARY_DIR) / "windows" / "corvane.exe";
+
+// The text rows a frame may show, by the top of their box.
+constexpr int kTextTops[] = {0, 435, 455, 460};
+
+// The boxes of the texts a frame shows: each as wide as its box in the
+// frame, with room for Wine's wider glyphs, and a row taller.
+std::vector<Box> textBoxes(const RgbImage &frame) {
+  std::vector<Box> boxes;
+  for (int top : kTextTops) {
+    int right = -1;
+    for (int y = top; y < top + 13 && y < frame.height; ++y)
+      for (int x = 0; x < frame.width; ++x)
+        if (frame.at(x, y) == kTextBack && frame.at(0, top + 1) == kTextBack) right = std::max(right, x);
+    if (right >= 0) boxes.push_back(Box{0, top, right + 1 + right / 25 + 2, top + 14});
+  }
+  return boxes;
+}
+
+class WineProgramTest : public XScreenTest {
+ protected:
+  static void SetUpTestSuite() {
+    if (!onPath("wine") || !fs::exists(kProgram)) return;
+    // One Wine prefix for the whole run: its first start takes 15-20 s.
+    const fs::path base = fs::path(CORVANE_BINARY_DIR) / "e2e-runs";
+    fs::create_directories(base);
+    std::string pattern = (base / "wineprefix-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) return;
+    prefix_ = pattern;
+    int code = 0;
+    capture({"wineboot", "-i"}, wineEnvironment(), &code, 180);
+    // With no window manager to send WM_TAKE_FOCUS, Wine activates a window
+    // when it gets the X focus only with this set.
+    capture({"wine", "reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "UseTakeFocus", "/d", "N", "/f"},
+            wineEnvironment(), &code, 60);
+    // Programs started later bring up Wine's desktop on their own display.
+    capture({"wineserver", "-w"}, wineEnvironment(), &code, 60);
+  }
+  static void TearDownTestSuite() {
+    if (!prefix_.empty()) fs::remove_all(prefix_);
+    prefix_.clear();
+  }
+  static Environment wineEnvironment() {
+    return {{"WINEPREFIX", prefix_}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+  }
+
+  void SetUp() override {
+    if (!onPath("wine")) GTEST_SKIP() << "wine is not installed (packages wine, wine64)";
+    if (!fs::exists(kProgram))
+      GTEST_SKIP() << kProgram << " is not built (the test windows_cross_build makes it; package g++-mingw-w64)";
+    std::string missing;
+    if (!toolsPresent(&missing)) GTEST_SKIP() << missing;
+    ASSERT_FALSE(prefix_.empty()) << "no Wine prefix";
+    makeRunFolder("wine");
+    fs::copy_file(kProgram, dir_ + "/corvane.exe");
+  }
+
+  void TearDown() override {
+    program_.stop();
+    XScreenTest::TearDown();
+  }
+
+  // The program on a new 640x480 screen; its window, or "" after a failure.
+  std::string start(bool withPicture = true) {
+    if (withPicture) fs::copy_file(introPath(), dir_ + "/intro.bmp");
+    startScreen(640, 480);
+    if (HasFatalFailure()) return {};
+    Environment environment = x();
+    for (const auto &variable : wineEnvironment()) environment.push_back(variable);
+    EXPECT_TRUE(program_.start({"wine", "corvane.exe"}, environment, dir_, dir_ + "/program.log"));
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < end && program_.running()) {
+      int code = 0;
+      std::string out = capture({"xdotool", "search", "--onlyvisible", "--name", "^Corvane$"}, x(), &code, 5);
+      if (code == 0 && !out.empty()) return out.substr(0, out.find('\n'));
+      pause(0.2);
+    }
+    ADD_FAILURE() << "no window: " << readFile(dir_ + "/program.log");
+    return {};
+  }
+
+  // "" when the screen shows `frame` outside its texts' boxes.
+  std::string waitFor(const RgbImage &frame, const std::string &what) {
+    return waitForScreen(frame, what, 0, 0, 20, textBoxes(frame));
+  }
+
+  int exitCode() { return program_.wait(30); }
+
+  static std::string prefix_;
+  Child program_;
+};
+
+std::string WineProgramTest::prefix_;
+
+TEST_F(WineProgramTest, FramesColourKeysAndWAreTheLinuxProgramsAndEscEndsWith27) {
+  ScenarioRun reference(
+      "frame; dump first; key E; frame; dump red; key E; frame; dump redder; key W; frame; "
+      "dump restored; key ESCAPE");
+  ASSERT_EQ(reference.exitCode, 27) << reference.describe();
+  EXPECT_EQ(compareImages(reference.frame("first"), expectedFrameAtZoom1(introPicture())), "");
+
+  ASSERT_FALSE(start().empty());
+  EXPECT_EQ(waitFor(reference.frame("first"), "first"), "");
+  key("e");
+  EXPECT_EQ(waitFor(reference.frame("red"), "red"), "");
+  key("e");
+  EXPECT_EQ(waitFor(reference.frame("redder"), "redder"), "");
+  key("w");
+  EXPECT_EQ(waitFor(reference.frame("restored"), "restored"), "");
+  key("Escape");
+  EXPECT_EQ(exitCode(), 27);
+}
+
+TEST_F(WineProgramTest, TheMenuAndNineZoomOutStepsKeepTheirGeometry) {
+  ScenarioRun reference("frame; key SPACE; frame; dump menu; key SUBTRACT 9; frame; dump out; key ESCAPE");
+  ASSERT_FALSE(reference.frame("out").empty()) << reference.describe();
+
+  ASSERT_FALSE(start().empty());
+  EXPECT_EQ(waitFor(expectedFrameAtZoom1(introPicture()), "first"), "");
+  key("space");
+  EXPECT_EQ(waitFor(reference.frame("menu"), "menu"), "");
+  for (int i = 0; i < 9; ++i) key("KP_Subtract");
+  EXPECT_EQ(waitFor(reference.frame("out"), "out"), "");
+  key("Escape");
+  EXPECT_EQ(exitCode(), 27);
+}
+
+TEST_F(WineProgramTest, WithoutAPictureTheFrameStillShowsAndAltF4EndsWith0) {
+  ASSERT_FALSE(start(false).empty());
+  EXPECT_EQ(waitFor(expectedFrameAtZoom1(RgbImage{}), "no-picture"), "");
+  key("alt+F4");
+  EXPECT_EQ(exitCode(), 0);
+}
+
+TEST_F(WineProgramTest, LosingTheFocusAndGettingItBackReloadsThePicture) {
+  ScenarioRun reference("frame; dump first; key B; frame; dump bright; key ESCAPE");
+  ASSERT_FALSE(reference.frame("bright").empty()) << reference.describe();
+
+  const std::string window = start();
+  ASSERT_FALSE(window.empty());
+  EXPECT_EQ(waitFor(reference.frame("first"), "first"), "");
+  // Without a window manager the X focus only follows the pointer until
+  // someone sets it; Wine hears of a loss only from a window that had it.
+  xdotool({"windowfocus", "--sync", window});
+  key("b");
+  ASSERT_EQ(waitFor(reference.frame("bright"), "bright"), "");
+  takeFocusAway();
+  pause(1);
+  giveFocusBack(window);
+  // The surfaces went with the focus: the picture comes again from its file.
+  EXPECT_EQ(waitFor(reference.frame("first"), "reloaded"), "");
+  key("Escape");
+  EXPECT_EQ(exitCode(), 27);
+}
+
+}  // namespace
