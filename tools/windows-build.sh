@@ -53,6 +53,22 @@ if compgen -G "$root/viewer/*.cpp" >/dev/null; then
   "$cxx" -static-libgcc -static-libstdc++ -static -o "$out/frame_cost.exe" "$out/bench-frame_cost.o" \
     "${screen_objects[@]}" "${layer_objects[@]}" -ldsound -ldinput -ldxguid -lwsock32 -lwinmm -lgdi32 -luser32
 
+  # A test build: the same program whose DirectDraw honours faults injected
+  # through CORVANE_FAULTS, for the tests of its set-up failure boxes.
+  testing_objects=()
+  for src in "$root"/platform/ddraw/*.cpp "$root"/platform/testing/call_record.cpp \
+    "$root"/platform/host/win32/testing/*.cpp; do
+    obj="$out/testing-$(basename "${src%.cpp}").o"
+    "$cxx" "${layer_flags[@]}" -I"$root/platform/testing/include" -DCORVANE_LAYER_TESTING -c "$src" -o "$obj"
+    testing_objects+=("$obj")
+  done
+  plain_rest=()
+  for obj in "${layer_objects[@]}"; do
+    case "$obj" in */layer-ddraw-*) ;; *) plain_rest+=("$obj") ;; esac
+  done
+  "$cxx" -mwindows -static-libgcc -static-libstdc++ -static -o "$out/corvane_testing.exe" "${objects[@]}" \
+    "${plain_rest[@]}" "${testing_objects[@]}" -ldsound -ldinput -ldxguid -lwsock32 -lwinmm -lgdi32 -luser32
+
   # What people download: the program, its sample picture and a README.
   version="${CORVANE_VERSION:-$(sed -n 's/^project(Corvane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")}"
   version="${version:-0.1.0}"

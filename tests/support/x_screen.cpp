@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -216,6 +217,21 @@ RgbImage XScreenTest::settledScreen() {
     last = next;
   }
   return last;
+}
+
+std::string XScreenTest::windowDrawnProblem(const std::string &info) {
+  std::smatch m;
+  if (!std::regex_search(info, m,
+                         std::regex("Absolute upper-left X: +(\\d+)[\\s\\S]*Absolute upper-left Y: +(\\d+)"
+                                    "[\\s\\S]*Width: +(\\d+)[\\s\\S]*Height: +(\\d+)")))
+    return "no geometry in: " + info;
+  const int bx = std::stoi(m[1]), by = std::stoi(m[2]), bw = std::stoi(m[3]), bh = std::stoi(m[4]);
+  const RgbImage shot = screenshot();
+  int lit = 0;
+  for (int y = by; y < by + bh && y < shot.height; ++y)
+    for (int x = bx; x < bx + bw && x < shot.width; ++x) lit += shot.at(x, y) != kBlack;
+  if (lit > bw * bh / 2) return "";
+  return "the window is not drawn: " + std::to_string(lit) + " of " + std::to_string(bw * bh) + " pixels lit";
 }
 
 void XScreenTest::takeFocusAway() {

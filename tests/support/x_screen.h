@@ -138,6 +138,9 @@ class XScreenTest : public ::testing::Test {
   // screenshot kept.
   std::string waitForScreen(const RgbImage &expected, const std::string &what, int x0 = 0, int y0 = 0,
                             double seconds = 15, const std::vector<Box> &ignored = {});
+  // "" when the window that xwininfo described in `info` shows on the
+  // screen (more than half its pixels not black); otherwise what is wrong.
+  std::string windowDrawnProblem(const std::string &info);
   // Screenshots until two in a row are the same: the program has settled.
   RgbImage settledScreen();
 

@@ -19,6 +19,8 @@ using namespace xscreen;
 namespace fs = std::filesystem;
 
 const fs::path kProgram = fs::path(CORVANE_BINARY_DIR) / "windows" / "corvane.exe";
+// The same program whose DirectDraw honours faults injected through CORVANE_FAULTS.
+const fs::path kTestingProgram = fs::path(CORVANE_BINARY_DIR) / "windows" / "corvane_testing.exe";
 
 // The text rows a frame may show, by the top of their box.
 constexpr int kTextTops[] = {0, 435, 455, 460};
@@ -72,7 +74,6 @@ class WineProgramTest : public XScreenTest {
     if (!toolsPresent(&missing)) GTEST_SKIP() << missing;
     ASSERT_FALSE(prefix_.empty()) << "no Wine prefix";
     makeRunFolder("wine");
-    fs::copy_file(kProgram, dir_ + "/corvane.exe");
   }
 
   void TearDown() override {
@@ -80,18 +81,22 @@ class WineProgramTest : public XScreenTest {
     XScreenTest::TearDown();
   }
 
-  // The program on a new 640x480 screen; its window, or "" after a failure.
-  std::string start(bool withPicture = true) {
+  // The program on a new 640x480 screen; its window (or the first window
+  // named `name`), or "" after a failure.
+  std::string start(bool withPicture = true, const Environment &extra = {}, const fs::path &program = kProgram,
+                    const std::string &name = "^Corvane$") {
     if (withPicture) fs::copy_file(introPath(), dir_ + "/intro.bmp");
+    fs::copy_file(program, dir_ + "/" + program.filename().string(), fs::copy_options::overwrite_existing);
     startScreen(640, 480);
     if (HasFatalFailure()) return {};
     Environment environment = x();
     for (const auto &variable : wineEnvironment()) environment.push_back(variable);
-    EXPECT_TRUE(program_.start({"wine", "corvane.exe"}, environment, dir_, dir_ + "/program.log"));
+    environment.insert(environment.end(), extra.begin(), extra.end());
+    EXPECT_TRUE(program_.start({"wine", program.filename().string()}, environment, dir_, dir_ + "/program.log"));
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (Clock::now() < end && program_.running()) {
       int code = 0;
-      std::string out = capture({"xdotool", "search", "--onlyvisible", "--name", "^Corvane$"}, x(), &code, 5);
+      std::string out = capture({"xdotool", "search", "--onlyvisible", "--name", name}, x(), &code, 5);
       if (code == 0 && !out.empty()) return out.substr(0, out.find('\n'));
       pause(0.2);
     }
@@ -171,6 +176,20 @@ TEST_F(WineProgramTest, LosingTheFocusAndGettingItBackReloadsThePicture) {
   EXPECT_EQ(waitFor(reference.frame("first"), "reloaded"), "");
   key("Escape");
   EXPECT_EQ(exitCode(), 27);
+}
+
+TEST_F(WineProgramTest, ADirectDrawFailureShowsItsBoxUntilItIsDismissed) {
+  if (!fs::exists(kTestingProgram)) GTEST_SKIP() << kTestingProgram << " is not built";
+  const std::string box =
+      start(true, {{"CORVANE_FAULTS", "IDirectDraw::SetDisplayMode=0x80004005"}}, kTestingProgram, "^Error$");
+  ASSERT_FALSE(box.empty());
+  // Windows' own box, drawn on the screen, holds the program until closed.
+  const std::string info = capture({"xwininfo", "-id", box}, x(), nullptr, 5);
+  pause(0.5);
+  EXPECT_EQ(windowDrawnProblem(info), "");
+  EXPECT_TRUE(program_.running());
+  xdotool({"key", "--window", box, "Return"});
+  EXPECT_EQ(exitCode(), 0);
 }
 
 }  // namespace
