@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -84,10 +85,10 @@ class WineProgramTest : public XScreenTest {
   // The program on a new 640x480 screen; its window (or the first window
   // named `name`), or "" after a failure.
   std::string start(bool withPicture = true, const Environment &extra = {}, const fs::path &program = kProgram,
-                    const std::string &name = "^Corvane$") {
+                    const std::string &name = "^Corvane$", int width = 640, int height = 480) {
     if (withPicture) fs::copy_file(introPath(), dir_ + "/intro.bmp");
     fs::copy_file(program, dir_ + "/" + program.filename().string(), fs::copy_options::overwrite_existing);
-    startScreen(640, 480);
+    startScreen(width, height);
     if (HasFatalFailure()) return {};
     Environment environment = x();
     for (const auto &variable : wineEnvironment()) environment.push_back(variable);
@@ -104,9 +105,19 @@ class WineProgramTest : public XScreenTest {
     return {};
   }
 
-  // "" when the screen shows `frame` outside its texts' boxes.
-  std::string waitFor(const RgbImage &frame, const std::string &what) {
-    return waitForScreen(frame, what, 0, 0, 20, textBoxes(frame));
+  // "" when the screen shows `frame` at (x0, y0) outside its texts' boxes.
+  std::string waitFor(const RgbImage &frame, const std::string &what, int x0 = 0, int y0 = 0) {
+    std::vector<Box> boxes = textBoxes(frame);
+    for (Box &box : boxes) box = Box{box.left + x0, box.top + y0, box.right + x0, box.bottom + y0};
+    return waitForScreen(frame, what, x0, y0, 20, boxes);
+  }
+
+  // The size of the window `id` as xwininfo sees it, "WIDTHxHEIGHT".
+  std::string windowSize(const std::string &id) {
+    const std::string info = capture({"xwininfo", "-id", id}, x(), nullptr, 5);
+    std::smatch m;
+    if (!std::regex_search(info, m, std::regex("Width: (\\d+)[\\s\\S]*Height: (\\d+)"))) return "none";
+    return m[1].str() + "x" + m[2].str();
   }
 
   int exitCode() { return program_.wait(30); }
@@ -174,6 +185,25 @@ TEST_F(WineProgramTest, LosingTheFocusAndGettingItBackReloadsThePicture) {
   giveFocusBack(window);
   // The surfaces went with the focus: the picture comes again from its file.
   EXPECT_EQ(waitFor(reference.frame("first"), "reloaded"), "");
+  key("Escape");
+  EXPECT_EQ(exitCode(), 27);
+}
+
+TEST_F(WineProgramTest, OnALargerScreenTheDisplayIsCentredWithBlackBarsAndAltEnterGivesAWindow) {
+  // 1024x768 holds the 640x480 display once: 1x, 192 and 144 pixels of bars.
+  const std::string window = start(true, {}, kProgram, "^Corvane$", 1024, 768);
+  ASSERT_FALSE(window.empty());
+  const RgbImage first = expectedFrameAtZoom1(introPicture());
+  EXPECT_EQ(waitFor(first, "full-screen", 192, 144), "");
+  EXPECT_EQ(windowSize(window), "1024x768");
+  xdotool({"windowfocus", "--sync", window});
+  // Alt+Enter: a 640x480 window showing the same pixels in the same place.
+  key("alt+Return");
+  EXPECT_EQ(waitFor(first, "windowed", 192, 144), "");
+  EXPECT_EQ(windowSize(window), "640x480");
+  key("alt+Return");
+  EXPECT_EQ(waitFor(first, "full-screen-again", 192, 144), "");
+  EXPECT_EQ(windowSize(window), "1024x768");
   key("Escape");
   EXPECT_EQ(exitCode(), 27);
 }

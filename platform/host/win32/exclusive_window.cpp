@@ -42,13 +42,12 @@ void place(HWND window, bool windowed) {
   LONG_PTR style = windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP;
   RECT rect = area;
   if (windowed) {
-    rect = RECT{0, 0, kWindowedWidth, kWindowedHeight};
-    AdjustWindowRect(&rect, static_cast<DWORD>(style), FALSE);
-    const LONG width = rect.right - rect.left, height = rect.bottom - rect.top;
-    rect.left = area.left + std::max<LONG>(0, (area.right - area.left - width) / 2);
-    rect.top = area.top + std::max<LONG>(0, (area.bottom - area.top - height) / 2);
-    rect.right = rect.left + width;
-    rect.bottom = rect.top + height;
+    // The client area in the middle of the monitor, where the frame was.
+    RECT frame{0, 0, kWindowedWidth, kWindowedHeight};
+    AdjustWindowRect(&frame, static_cast<DWORD>(style), FALSE);
+    const LONG left = area.left + std::max<LONG>(0, (area.right - area.left - kWindowedWidth) / 2);
+    const LONG top = area.top + std::max<LONG>(0, (area.bottom - area.top - kWindowedHeight) / 2);
+    rect = RECT{left + frame.left, top + frame.top, left + frame.right, top + frame.bottom};
   }
   SetWindowLongPtrA(window, GWL_STYLE, style | WS_VISIBLE);
   SetWindowPos(window, HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
