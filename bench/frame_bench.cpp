@@ -11,18 +11,13 @@
 #include <vector>
 
 #include "bench/bench_floor.h"
+#include "bench/frame_drawing.h"
 #include "host/headless/headless_host.h"
 #include "screen/screen.h"
 
 namespace {
 
 constexpr size_t kFrameBytes = 640 * 480 * 3;
-
-const char kHelp1[] =
-    "| Esc to EXIT | + to ZOOM_IN | - to ZOOM_OUT | w to restore graphic | q to grayscale | b to brighten |";
-const char kHelp2[] =
-    "| d to darken | e to add red | r to add green | t to add blue | y to minus red | u to minus green | i to minus "
-    "blue |";
 
 Screen *screen = nullptr;
 
@@ -35,14 +30,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 void drawFrame(Screen &s) {
-  s.clearBackBuffer();
-  s.lineDrawer.drawHorizontal(21, 619, 16, 255);
-  s.lineDrawer.drawVertical(16, 464, 619, 255);
-  s.lineDrawer.drawHorizontal(21, 619, 464, 255);
-  s.lineDrawer.drawVertical(16, 464, 21, 255);
-  s.textWriter.printf(0, 0, " ZOOM: %i %%", 100);
-  s.textWriter.printf(0, 435, kHelp1);
-  s.textWriter.printf(0, 455, kHelp2);
+  bench::drawFrameWithoutFlip(s);
   s.flip();
 }
 

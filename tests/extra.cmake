@@ -8,7 +8,8 @@ if(TARGET corvane_viewer_objects)
   corvane_link_layer(corvane_scenario headless testing)
 
   # The tests find it (and make_intro) in the build tree.
-  file(GLOB E2E_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp)
+  file(GLOB E2E_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e/*_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/wine/*_test.cpp)
   foreach(source ${E2E_TEST_SOURCES})
     get_filename_component(name ${source} NAME_WE)
     if(TARGET ${name})

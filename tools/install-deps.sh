@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   xvfb xdotool x11-utils imagemagick
   dpkg-dev lintian desktop-file-utils file
+  wine wine64 zip
 )
 
 missing=()

@@ -26,6 +26,7 @@
 
 #include "core/com_object.h"
 #include "core/pixels.h"
+#include "ddraw/interface_bases.h"
 
 namespace layer::ddraw {
 
@@ -55,12 +56,14 @@ void describeLayout(const PixelLayout &layout, DDPIXELFORMAT *format);
 
 enum class SurfaceKind { Primary, BackBuffer, Offscreen };
 
+// Surface memory comes from GDI (gdi::allocateSurfaceMemory), so that a DC
+// can draw on it in place.
 struct FreeBytes {
-  void operator()(uint8_t *p) const { std::free(p); }
+  void operator()(uint8_t *p) const;
 };
 using SurfaceMemory = std::unique_ptr<uint8_t, FreeBytes>;
 
-class Surface final : public ComObject<IDirectDrawSurface, Surface, "IDirectDrawSurface", ReferenceFaults::Taken> {
+class Surface final : public ComObject<SurfaceInterface, Surface, "IDirectDrawSurface", ReferenceFaults::Taken> {
  public:
   Surface(SurfaceKind kind, std::string label, DirectDrawObject *owner, DWORD caps, SurfaceMemory memory, int width,
           int height, int pitch, const PixelLayout &layout);
@@ -98,7 +101,12 @@ class Surface final : public ComObject<IDirectDrawSurface, Surface, "IDirectDraw
   DirectDrawObject *owner;          // null once the DirectDraw object is gone
   Surface *chainPartner = nullptr;  // primary <-> back buffer of a flip chain
   const DWORD caps;
-  PixelBuffer pixels;  // views `memory`; a flip swaps the memory of the chain
+  // Views `memory`, in the order GDI keeps pixels (gdi::gdiLayout of
+  // `shown`); a flip swaps the memory of the chain.
+  PixelBuffer pixels;
+  PixelLayout shown;              // the layout the program sees: descriptions, Lock, fills and keys
+  std::vector<uint8_t> lockCopy;  // while locked, when `shown` differs from `pixels.layout`
+  DWORD lockFlags = 0;
   SurfaceMemory memory;
   size_t memoryBytes = 0;
   unsigned modeSerial;  // the display mode the surface was made in
@@ -116,9 +124,12 @@ class Surface final : public ComObject<IDirectDrawSurface, Surface, "IDirectDraw
   void destroy();
   void fillDescription(DDSURFACEDESC *desc) const;
   void restoreMemory();
+  // A raw pixel value in `shown` as stored in `pixels`.
+  uint32_t storedPixel(uint32_t shownPixel) const;
 };
 
-class DirectDrawObject final : public ComObject<IDirectDraw, DirectDrawObject, "IDirectDraw", ReferenceFaults::Taken> {
+class DirectDrawObject final
+    : public ComObject<DirectDrawInterface, DirectDrawObject, "IDirectDraw", ReferenceFaults::Taken> {
  public:
   explicit DirectDrawObject(std::string label);
   ~DirectDrawObject();
@@ -172,5 +183,6 @@ Surface *toSurface(IDirectDrawSurface *surface);
 
 // Text for the call record.
 std::string rectText(const RECT *rect);
+std::string hexText(DWORD value);  // "0x1F", whatever width DWORD has
 
 }  // namespace layer::ddraw

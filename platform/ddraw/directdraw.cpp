@@ -11,6 +11,7 @@
 #include "core/trace.h"
 #include "ddraw/ddraw_internal.h"
 #include "ddraw/ddraw_objects.h"
+#include "gdi/gdi_internal.h"
 #include "host/host.h"
 #include "user/user_internal.h"
 
@@ -83,7 +84,7 @@ bool layoutForFormat(const DDPIXELFORMAT &format, PixelLayout *layout) {
 
 // Zeroed pixel memory, or null when there is none to be had.
 SurfaceMemory allocatePixels(int64_t bytes) {
-  return SurfaceMemory(static_cast<uint8_t *>(std::calloc(static_cast<size_t>(std::max<int64_t>(bytes, 1)), 1)));
+  return SurfaceMemory(gdi::allocateSurfaceMemory(static_cast<size_t>(std::max<int64_t>(bytes, 1))));
 }
 
 bool livePrimaryExists() {
@@ -166,6 +167,8 @@ std::string rectText(const RECT *rect) {
   return std::string(text, p);
 }
 
+std::string hexText(DWORD value) { return format("0x%X", static_cast<unsigned>(value)); }
+
 void loseAllSurfaces() {
   for (Surface *s : state().surfaces)
     if (!s->forgotten) s->lose();
@@ -222,7 +225,7 @@ void DirectDrawObject::leaveExclusive() {
 
 HRESULT DirectDrawObject::SetCooperativeLevel(HWND newWindow, DWORD flags) {
   if (auto fault = traceCall("IDirectDraw::SetCooperativeLevel",
-                             [&] { return label + ", " + windowText(newWindow) + format(", 0x%X", flags); }))
+                             [&] { return label + ", " + windowText(newWindow) + ", " + hexText(flags); }))
     return *fault;
   const bool wantExclusive = (flags & DDSCL_EXCLUSIVE) != 0;
   const bool fullScreen = (flags & DDSCL_FULLSCREEN) != 0;
@@ -285,7 +288,7 @@ HRESULT DirectDrawObject::GetDisplayMode(LPDDSURFACEDESC desc) {
 }
 
 HRESULT DirectDrawObject::WaitForVerticalBlank(DWORD flags, HANDLE) {
-  if (auto fault = traceCall("IDirectDraw::WaitForVerticalBlank", [&] { return label + format(", 0x%X", flags); }))
+  if (auto fault = traceCall("IDirectDraw::WaitForVerticalBlank", [&] { return label + ", " + hexText(flags); }))
     return *fault;
   return DD_OK;
 }
@@ -294,7 +297,7 @@ HRESULT DirectDrawObject::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFAC
   auto arguments = [&] {
     std::string text = label;
     if (desc && desc->dwSize == sizeof(DDSURFACEDESC)) {  // a record of another size is not read at all
-      text += format(", flags 0x%X, caps 0x%X", desc->dwFlags, desc->ddsCaps.dwCaps);
+      text += ", flags " + hexText(desc->dwFlags) + ", caps " + hexText(desc->ddsCaps.dwCaps);
       if (desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))
         text += format(", %ux%u", static_cast<unsigned>(desc->dwWidth), static_cast<unsigned>(desc->dwHeight));
       if (desc->dwFlags & DDSD_BACKBUFFERCOUNT)

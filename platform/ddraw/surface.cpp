@@ -16,6 +16,7 @@
 #include "core/trace.h"
 #include "ddraw/blit.h"
 #include "ddraw/ddraw_objects.h"
+#include "ddraw/layout_convert.h"
 #include "gdi/gdi_internal.h"
 #include "host/host.h"
 
@@ -82,6 +83,8 @@ HRESULT copyPixels(Surface &dest, const PixelRect &destRect, Surface &source, co
 
 }  // namespace
 
+void FreeBytes::operator()(uint8_t *p) const { gdi::freeSurfaceMemory(p); }
+
 Surface::Surface(SurfaceKind kind_, std::string label_, DirectDrawObject *owner_, DWORD caps_, SurfaceMemory memory_,
                  int width, int height, int pitch, const PixelLayout &layout)
     : ComObject(std::move(label_)),
@@ -95,7 +98,8 @@ Surface::Surface(SurfaceKind kind_, std::string label_, DirectDrawObject *owner_
   pixels.width = width;
   pixels.height = height;
   pixels.pitch = pitch;
-  pixels.layout = layout;
+  pixels.layout = gdi::gdiLayout(layout);
+  shown = layout;
   if (layout.bitsPerPixel == 8) pixels.palette = defaultPalette();
   state().surfaces.push_back(this);
   if (owner) owner->surfaces.push_back(this);
@@ -137,7 +141,7 @@ void Surface::fillDescription(DDSURFACEDESC *desc) const {
   desc->dwWidth = static_cast<DWORD>(pixels.width);
   desc->dwHeight = static_cast<DWORD>(pixels.height);
   desc->lPitch = pixels.pitch;
-  describeLayout(pixels.layout, &desc->ddpfPixelFormat);
+  describeLayout(shown, &desc->ddpfPixelFormat);
   desc->ddsCaps.dwCaps = caps;
   if (kind == SurfaceKind::Primary && chainPartner) {
     desc->dwFlags |= DDSD_BACKBUFFERCOUNT;
@@ -163,7 +167,7 @@ HRESULT Surface::GetSurfaceDesc(LPDDSURFACEDESC desc) {
 HRESULT Surface::GetPixelFormat(LPDDPIXELFORMAT format) {
   if (auto fault = traceCall("IDirectDrawSurface::GetPixelFormat", label)) return *fault;
   if (!format || format->dwSize != sizeof(DDPIXELFORMAT)) return DDERR_INVALIDPARAMS;
-  describeLayout(pixels.layout, format);
+  describeLayout(shown, format);
   return DD_OK;
 }
 
@@ -176,7 +180,7 @@ HRESULT Surface::GetCaps(LPDDSCAPS out) {
 
 HRESULT Surface::GetAttachedSurface(LPDDSCAPS wanted, LPDIRECTDRAWSURFACE *attached) {
   if (auto fault = traceCall("IDirectDrawSurface::GetAttachedSurface",
-                             [&] { return label + format(", 0x%X", wanted ? wanted->dwCaps : 0u); }))
+                             [&] { return label + ", " + hexText(wanted ? wanted->dwCaps : 0u); }))
     return *fault;
   if (!wanted || !attached) return DDERR_INVALIDPARAMS;
   *attached = nullptr;
@@ -187,18 +191,34 @@ HRESULT Surface::GetAttachedSurface(LPDDSCAPS wanted, LPDIRECTDRAWSURFACE *attac
 }
 
 HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE) {
-  if (auto fault = traceCall("IDirectDrawSurface::Lock",
-                             [&] { return label + ", " + rectText(rect) + format(", 0x%X", flags); }))
+  if (auto fault =
+          traceCall("IDirectDrawSurface::Lock", [&] { return label + ", " + rectText(rect) + ", " + hexText(flags); }))
     return *fault;
   if (!desc || desc->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
   if (lost) return DDERR_SURFACELOST;
   if (busy()) return DDERR_SURFACEBUSY;
   PixelRect area;
   if (!surfaceRect(rect, pixels, &area)) return DDERR_INVALIDPARAMS;
+  // Memory kept in another order than the program's is shown through a
+  // converted copy, written back on Unlock.
+  uint8_t *top = pixels.bits;
+  if (!(shown == pixels.layout)) {
+    try {
+      lockCopy.resize(memoryBytes);
+    } catch (const std::bad_alloc &) {
+      return DDERR_OUTOFMEMORY;
+    }
+    PixelBuffer copy = pixels;
+    copy.bits = top = lockCopy.data();
+    copy.layout = shown;
+    convertPixels(pixels, copy);
+  }
   fillDescription(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
-  desc->lpSurface = pixels.row(area.top) + static_cast<size_t>(area.left) * pixels.layout.bytesPerPixel();
+  desc->lpSurface = top + static_cast<intptr_t>(area.top) * pixels.pitch +
+                    static_cast<size_t>(area.left) * pixels.layout.bytesPerPixel();
   locked = true;
+  lockFlags = flags;
   return DD_OK;
 }
 
@@ -206,6 +226,15 @@ HRESULT Surface::Unlock(LPVOID) {
   if (auto fault = traceCall("IDirectDrawSurface::Unlock", label)) return *fault;
   if (!locked) return DDERR_NOTLOCKED;
   locked = false;
+  if (!lockCopy.empty()) {
+    if (!(lockFlags & DDLOCK_READONLY) && pixels.bits) {
+      PixelBuffer copy = pixels;
+      copy.bits = lockCopy.data();
+      copy.layout = shown;
+      convertPixels(copy, pixels);
+    }
+    lockCopy = {};
+  }
   return DD_OK;
 }
 
@@ -239,6 +268,12 @@ HRESULT Surface::IsLost() {
   return lost ? DDERR_SURFACELOST : DD_OK;
 }
 
+uint32_t Surface::storedPixel(uint32_t shownPixel) const {
+  shownPixel &= depthMask(shown);
+  if (shown == pixels.layout) return shownPixel;
+  return packColor(pixels.layout, unpackColor(shown, shownPixel, pixels.palette));
+}
+
 void Surface::restoreMemory() {
   if (memory) std::memset(memory.get(), 0, memoryBytes);
   lost = false;
@@ -258,7 +293,7 @@ HRESULT Surface::Restore() {
 
 HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
   if (auto fault = traceCall("IDirectDrawSurface::SetColorKey", [&] {
-        return label + format(", 0x%X, ", flags) + (key ? format("0x%X", key->dwColorSpaceLowValue) : "null");
+        return label + ", " + hexText(flags) + ", " + (key ? hexText(key->dwColorSpaceLowValue) : "null");
       }))
     return *fault;
   const DWORD which = flags & ~DDCKEY_COLORSPACE;
@@ -276,7 +311,7 @@ HRESULT Surface::SetColorKey(DWORD flags, LPDDCOLORKEY key) {
 }
 
 HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
-  if (auto fault = traceCall("IDirectDrawSurface::GetColorKey", [&] { return label + format(", 0x%X", flags); }))
+  if (auto fault = traceCall("IDirectDrawSurface::GetColorKey", [&] { return label + ", " + hexText(flags); }))
     return *fault;
   if (!key) return DDERR_INVALIDPARAMS;
   if (flags == DDCKEY_SRCBLT) {
@@ -295,9 +330,9 @@ HRESULT Surface::GetColorKey(DWORD flags, LPDDCOLORKEY key) {
 HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD flags, LPDDBLTFX effects) {
   auto arguments = [&] {
     std::string text = label + ", " + rectText(destRect) + ", " + surfaceText(source) + ", " + rectText(sourceRect) +
-                       format(", 0x%X", flags);
+                       ", " + hexText(flags);
     if ((flags & DDBLT_COLORFILL) && effects && effects->dwSize == sizeof(DDBLTFX))
-      text += format(", fill 0x%X", effects->dwFillColor);
+      text += ", fill " + hexText(effects->dwFillColor);
     return text;
   };
   if (auto fault = traceCall("IDirectDrawSurface::Blt", arguments)) return *fault;
@@ -316,7 +351,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
     if (busy()) return DDERR_SURFACEBUSY;
     PixelRect area;
     if (!surfaceRect(destRect, pixels, &area)) return DDERR_INVALIDRECT;
-    fillPixels(pixels, area, effects->dwFillColor & depthMask(pixels.layout));
+    fillPixels(pixels, area, storedPixel(effects->dwFillColor));
     return DD_OK;
   }
 
@@ -327,10 +362,10 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
   uint32_t key = 0;
   const uint32_t *keyPointer = nullptr;
   if ((flags & DDBLT_KEYSRC) && from->hasSourceKey) {
-    key = from->sourceKey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    key = from->storedPixel(from->sourceKey.dwColorSpaceLowValue);
     keyPointer = &key;
   } else if (flags & DDBLT_KEYSRCOVERRIDE) {
-    key = effects->ddckSrcColorkey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    key = from->storedPixel(effects->ddckSrcColorkey.dwColorSpaceLowValue);
     keyPointer = &key;
   }
   return copyPixels(*this, to, *from, in, keyPointer);
@@ -339,7 +374,7 @@ HRESULT Surface::Blt(LPRECT destRect, LPDIRECTDRAWSURFACE source, LPRECT sourceR
 HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT sourceRect, DWORD trans) {
   if (auto fault = traceCall("IDirectDrawSurface::BltFast", [&] {
         return label + format(", %u, %u, ", static_cast<unsigned>(x), static_cast<unsigned>(y)) + surfaceText(source) +
-               ", " + rectText(sourceRect) + format(", 0x%X", trans);
+               ", " + rectText(sourceRect) + ", " + hexText(trans);
       }))
     return *fault;
   if (trans & ~(DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT)) return DDERR_UNSUPPORTED;
@@ -355,7 +390,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
   uint32_t key = 0;
   const uint32_t *keyPointer = nullptr;
   if ((trans & DDBLTFAST_SRCCOLORKEY) && from->hasSourceKey) {
-    key = from->sourceKey.dwColorSpaceLowValue & depthMask(from->pixels.layout);
+    key = from->storedPixel(from->sourceKey.dwColorSpaceLowValue);
     keyPointer = &key;
   }
   return copyPixels(*this, to, *from, in, keyPointer);
@@ -363,7 +398,7 @@ HRESULT Surface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE source, LPRECT so
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE targetOverride, DWORD flags) {
   if (auto fault = traceCall("IDirectDrawSurface::Flip",
-                             [&] { return label + ", " + surfaceText(targetOverride) + format(", 0x%X", flags); }))
+                             [&] { return label + ", " + surfaceText(targetOverride) + ", " + hexText(flags); }))
     return *fault;
   if (kind != SurfaceKind::Primary || !chainPartner) return DDERR_NOTFLIPPABLE;
   Surface *back = chainPartner;

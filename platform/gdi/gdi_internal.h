@@ -7,12 +7,21 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/pixels.h"
 
 namespace layer::gdi {
+
+// A DirectDraw surface's memory, zeroed (null when there is none to be had),
+// which createSurfaceDC draws on in place, and the order GDI keeps a
+// layout's pixels in: surfaces keep theirs that way. Here GDI works in the
+// layer's own layouts.
+uint8_t *allocateSurfaceMemory(size_t bytes);
+void freeSurfaceMemory(uint8_t *memory);
+PixelLayout gdiLayout(const PixelLayout &layout);
 
 HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel);
 HDC createScreenDC(int bitsPerPixel);
@@ -33,5 +42,21 @@ void forgetBitmapResources();
 void setFaceLookupEnabled(bool enabled);
 
 int liveObjectCount();
+
+// Text in the layer's fonts onto a pixel buffer, for a host's own windows
+// (the SDL host's fallback message box): the face GDI's CreateFontA would
+// find for `faceName` at a cell `height` pixels high, drawn transparently.
+class TextPen {
+ public:
+  TextPen(const char *faceName, int height, COLORREF color, const PixelBuffer &target = {});
+  ~TextPen();
+  int width(const std::string &text);
+  int lineHeight();
+  void write(int x, int y, const std::string &text);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
 
 }  // namespace layer::gdi

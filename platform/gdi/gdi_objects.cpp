@@ -202,6 +202,12 @@ void removeDC(HDC dc) {
   state().dcs.erase(dc);
 }
 
+uint8_t *allocateSurfaceMemory(size_t bytes) { return static_cast<uint8_t *>(std::calloc(bytes, 1)); }
+
+void freeSurfaceMemory(uint8_t *memory) { std::free(memory); }
+
+PixelLayout gdiLayout(const PixelLayout &layout) { return layout; }
+
 HDC createSurfaceDC(const PixelBuffer &target, const std::string &surfaceLabel) {
   (void)surfaceLabel;  // the DC is known by its own label; DirectDraw records the surface
   auto dc = std::make_unique<DeviceContext>();

@@ -2,188 +2,23 @@
 // (Xvfb, 24 bits a pixel), runs the viewer on it, types with xdotool and
 // compares screenshots pixel by pixel with the frames the program draws
 // (the same scenario run on the headless host) and with the expected look.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "support/scenario_frame.h"
 #include "support/scenario_run.h"
+#include "support/x_screen.h"
 
 namespace {
 
 using namespace scenario;
+using namespace xscreen;
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using Environment = std::vector<std::pair<std::string, std::string>>;
-
-void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-bool onPath(const std::string &tool) {
-  const char *path = std::getenv("PATH");
-  std::stringstream dirs(path ? path : "");
-  std::string dir;
-  while (std::getline(dirs, dir, ':')) {
-    if (!dir.empty() && access((dir + "/" + tool).c_str(), X_OK) == 0) return true;
-  }
-  return false;
-}
-
-// A process of the test's own, ended (TERM, then KILL) when it goes.
-class Child {
- public:
-  Child() = default;
-  Child(const Child &) = delete;
-  Child &operator=(const Child &) = delete;
-  ~Child() { stop(); }
-
-  // Output goes to `outputPath` (stdout and stderr), or nowhere when empty;
-  // `inheritFd` stays open in the child.
-  bool start(const std::vector<std::string> &argv, const Environment &environment, const std::string &directory,
-             const std::string &outputPath, int inheritFd = -1) {
-    pid_ = fork();
-    if (pid_ < 0) return false;
-    if (pid_ == 0) {
-      setpgid(0, 0);  // its own group: stop() ends whatever it started too
-      for (const auto &[name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-      if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(126);
-      int out = open(outputPath.empty() ? "/dev/null" : outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (out >= 0) {
-        dup2(out, 1);
-        dup2(out, 2);
-      }
-      int in = open("/dev/null", O_RDONLY);
-      if (in >= 0) dup2(in, 0);
-      if (inheritFd >= 0) fcntl(inheritFd, F_SETFD, 0);
-      std::vector<char *> args;
-      for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-      args.push_back(nullptr);
-      execvp(args[0], args.data());
-      _exit(127);
-    }
-    return true;
-  }
-
-  pid_t pid() const { return pid_; }
-  bool running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == 0) return true;
-    if (done == pid_) finish(status);
-    return false;
-  }
-  // The exit code, or -1 when it did not end in time or ended by a signal.
-  int wait(double seconds) {
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    while (running() && Clock::now() < end) pause(0.02);
-    return running() ? -1 : exitCode_;
-  }
-  void stop() {
-    if (!running()) return;
-    kill(-pid_, SIGTERM);
-    kill(pid_, SIGTERM);
-    if (wait(3) == -1 && running()) {
-      kill(-pid_, SIGKILL);
-      kill(pid_, SIGKILL);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-      finish(status);
-    }
-  }
-
- private:
-  void finish(int status) {
-    exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    pid_ = -1;
-  }
-  pid_t pid_ = -1;
-  int exitCode_ = -1;
-};
-
-// Runs a command to its end and returns what it wrote on stdout.
-std::string capture(const std::vector<std::string> &argv, const Environment &environment, int *exitCode,
-                    double seconds = 20) {
-  int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return {};
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (const auto &[name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-    dup2(fds[1], 1);
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) dup2(null, 2);
-    std::vector<char *> args;
-    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string out;
-  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-  bool open = pid > 0;
-  while (open && Clock::now() < end) {
-    pollfd p{fds[0], POLLIN, 0};
-    if (poll(&p, 1, 100) > 0) {
-      char buffer[4096];
-      ssize_t n = read(fds[0], buffer, sizeof buffer);
-      if (n <= 0)
-        open = false;
-      else
-        out.append(buffer, static_cast<size_t>(n));
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  pid_t done = 0;
-  while (pid > 0 && (done = waitpid(pid, &status, WNOHANG)) == 0 && Clock::now() < end) pause(0.005);
-  if (pid > 0 && done == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    status = -1;
-  }
-  if (exitCode) *exitCode = (pid > 0 && status >= 0 && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
-std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writePpm(const std::string &path, const RgbImage &image) {
-  std::ofstream out(path, std::ios::binary);
-  out << "P6\n" << image.width << " " << image.height << "\n255\n";
-  for (const Rgb &c : image.pixels) {
-    const char bytes[3] = {static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)};
-    out.write(bytes, 3);
-  }
-}
-
-RgbImage crop(const RgbImage &image, int x0, int y0, int width, int height) {
-  if (image.width < x0 + width || image.height < y0 + height) return {};
-  RgbImage out(width, height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) out.at(x, y) = image.at(x0 + x, y0 + y);
-  return out;
-}
 
 // The zoom after `steps` presses of keypad + from 1.0, as a percentage.
 int zoomPercentAfter(int steps) {
@@ -201,7 +36,7 @@ struct ErrorBox {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-class SdlWindowTest : public ::testing::Test {
+class SdlWindowTest : public XScreenTest {
  protected:
   void SetUp() override {
 #ifndef CORVANE_VIEWER
@@ -211,52 +46,17 @@ class SdlWindowTest : public ::testing::Test {
     const char *viewer = std::getenv("CORVANE_TEST_VIEWER");
     const char *picture = std::getenv("CORVANE_TEST_PICTURE");
     viewerPath_ = viewer ? viewer : CORVANE_VIEWER;
-    for (const char *tool : {"Xvfb", "xdotool", "xwininfo", "import", "xev"}) {
-      if (!onPath(tool)) GTEST_SKIP() << tool << " is not installed (packages xvfb, xdotool, x11-utils, imagemagick)";
-    }
-    const fs::path base = fs::path(CORVANE_BINARY_DIR) / "e2e-runs";
-    fs::create_directories(base);
-    std::string pattern = (base / "sdl-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    std::string missing;
+    if (!toolsPresent(&missing)) GTEST_SKIP() << missing;
+    makeRunFolder("sdl");
     fs::copy_file(picture ? picture : introPath(), dir_ + "/intro.bmp");
 #endif
   }
 
   void TearDown() override {
     viewer_.stop();
-    thief_.stop();
-    xvfb_.stop();
-    if (!dir_.empty() && !HasFailure()) fs::remove_all(dir_);
+    XScreenTest::TearDown();
   }
-
-  // An X server of the test's own on a free display.
-  void startScreen(int width, int height, const std::vector<std::string> &options = {}) {
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    std::vector<std::string> argv{"Xvfb",      "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                                  "-nolisten", "tcp"};
-    argv.insert(argv.end(), options.begin(), options.end());
-    ASSERT_TRUE(xvfb_.start(argv, {}, "", dir_ + "/xvfb.log", fds[1]));
-    close(fds[1]);
-    std::string number;
-    const auto end = Clock::now() + std::chrono::seconds(20);
-    while (number.find('\n') == std::string::npos && Clock::now() < end) {
-      pollfd p{fds[0], POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
-      char c;
-      if (read(fds[0], &c, 1) != 1) break;
-      number += c;
-    }
-    close(fds[0]);
-    ASSERT_NE(number.find('\n'), std::string::npos) << "Xvfb did not start: " << readFile(dir_ + "/xvfb.log");
-    display_ = ":" + number.substr(0, number.find('\n'));
-    width_ = width;
-    height_ = height;
-  }
-
-  Environment x() const { return {{"DISPLAY", display_}}; }
 
   void startViewer(const Environment &extra = {}) {
     Environment environment = x();
@@ -275,46 +75,6 @@ class SdlWindowTest : public ::testing::Test {
       pause(0.1);
     }
     return {};
-  }
-
-  void xdotool(const std::vector<std::string> &arguments) {
-    std::vector<std::string> argv{"xdotool"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    int code = 0;
-    capture(argv, x(), &code);
-    EXPECT_EQ(code, 0) << "xdotool " << arguments.front() << " failed";
-  }
-  void key(const std::string &name) { xdotool({"key", name}); }
-
-  RgbImage screenshot() {
-    const std::string path = dir_ + "/shot.ppm";
-    fs::remove(path);
-    int code = 0;
-    capture({"import", "-window", "root", "-depth", "8", "ppm:" + path}, x(), &code);
-    return code == 0 ? readPpm(path) : RgbImage{};
-  }
-
-  // Takes screenshots until the screen shows `expected` at (x0, y0), with
-  // black all around it, or the time is up. "" when it did; otherwise what
-  // differed, with the last screenshot kept.
-  std::string waitForScreen(const RgbImage &expected, const std::string &what, int x0 = 0, int y0 = 0,
-                            double seconds = 15) {
-    RgbImage full(width_, height_, kBlack);
-    for (int y = 0; y < expected.height; ++y)
-      for (int x = 0; x < expected.width; ++x) full.at(x0 + x, y0 + y) = expected.at(x, y);
-    std::string difference;
-    RgbImage shot;
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-    do {
-      shot = screenshot();
-      difference = compareImages(shot, full);
-      if (difference.empty()) return "";
-      pause(0.1);
-    } while (Clock::now() < end);
-    const std::string kept = dir_ + "/" + what + ".ppm";
-    if (!shot.empty()) writePpm(kept, shot);
-    writePpm(dir_ + "/" + what + "-expected.ppm", full);
-    return what + ": " + difference + " (screenshot " + kept + ")";
   }
 
   // A new screen, the viewer on it and its first frame, centred; the
@@ -337,60 +97,8 @@ class SdlWindowTest : public ::testing::Test {
     return window;
   }
 
-  // Screenshots until two in a row are the same: the program has settled.
-  RgbImage settledScreen() {
-    RgbImage last = screenshot();
-    for (int i = 0; i < 50; ++i) {
-      pause(0.2);
-      RgbImage next = screenshot();
-      if (!next.empty() && next.pixels == last.pixels) return next;
-      last = next;
-    }
-    return last;
-  }
-
-  // A second top-level window, off the screen so that it covers nothing,
-  // that takes the focus from the viewer. Without a window manager
-  // `xdotool windowactivate` has nobody to ask; `windowfocus` sets the X
-  // input focus directly, and SDL reports the change as a focus loss.
-  void takeFocusAway() {
-    ASSERT_TRUE(thief_.start({"xev", "-geometry", "16x16+4000+4000", "-name", "corvane-focus-thief"}, x(), "", ""));
-    const auto end = Clock::now() + std::chrono::seconds(20);
-    std::string id;
-    while (id.empty() && Clock::now() < end) {
-      int code = 0;
-      std::string out = capture({"xdotool", "search", "--name", "^corvane-focus-thief$"}, x(), &code, 5);
-      if (code == 0 && !out.empty())
-        id = out.substr(0, out.find('\n'));
-      else
-        pause(0.1);
-    }
-    ASSERT_FALSE(id.empty()) << "the second window did not appear";
-    xdotool({"windowfocus", "--sync", id});
-  }
-  void giveFocusBack(const std::string &window) {
-    xdotool({"windowfocus", "--sync", window});
-    thief_.stop();
-  }
-
   // CPU time (user + system, seconds) the viewer used over `seconds`.
-  double viewerCpu(double seconds) {
-    auto ticks = [&] {
-      std::ifstream stat("/proc/" + std::to_string(viewer_.pid()) + "/stat");
-      std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-      std::istringstream rest(all.substr(all.rfind(')') + 2));
-      std::string field;
-      long long user = 0, system = 0;
-      for (int i = 3; i <= 15 && rest >> field; ++i) {
-        if (i == 14) user = std::stoll(field);
-        if (i == 15) system = std::stoll(field);
-      }
-      return user + system;
-    };
-    const long long before = ticks();
-    pause(seconds);
-    return static_cast<double>(ticks() - before) / static_cast<double>(sysconf(_SC_CLK_TCK));
-  }
+  double viewerCpu(double seconds) { return processCpu(viewer_.pid(), seconds); }
 
   // The viewer window's size as xwininfo sees it, "WIDTHxHEIGHT".
   std::string windowSize() {
@@ -415,9 +123,8 @@ class SdlWindowTest : public ::testing::Test {
   int holdZoomIn(double seconds);
   ErrorBox startUpFailureBox();
 
-  std::string viewerPath_, dir_, display_;
-  int width_ = 0, height_ = 0;
-  Child xvfb_, viewer_, thief_;
+  std::string viewerPath_;
+  Child viewer_;
 };
 
 TEST_F(SdlWindowTest, KeysShowOnTheScreenExactlyAsTheProgramDrawsThem) {

@@ -11,8 +11,7 @@
 #include <cstdint>
 
 #include "core/pixels.h"
-#include "gdi/font_face.h"
-#include "gdi/gdi_objects.h"
+#include "gdi/gdi_internal.h"
 
 namespace layer::sdl {
 namespace {
@@ -27,27 +26,8 @@ constexpr uint32_t kButtonColor = 0xE1E1E1, kButtonEdgeColor = 0x0078D7;
 
 // The layer's text drawing onto a canvas, in the box's font: Liberation Sans
 // where fontconfig finds "Arial", the layer's built-in font otherwise.
-struct BoxPen {
-  gdi::Font font;
-  gdi::DeviceContext dc;
-
-  explicit BoxPen(const PixelBuffer &target = {}) {
-    gdi::FontRequest request;
-    request.height = 15;
-    request.faceName = "Arial";
-    font.face = gdi::openFace(request);
-    dc.target = target;
-    dc.font = &font;
-    dc.backMode = TRANSPARENT;
-    dc.textColor = kInkColor;
-  }
-  int width(const std::string &s) { return gdi::measureText(dc, s.data(), static_cast<int>(s.size()), nullptr); }
-  int lineHeight() {
-    int height = 0;
-    gdi::measureText(dc, "", 0, &height);
-    return height;
-  }
-  void write(int x, int y, const std::string &s) { gdi::drawText(dc, x, y, s.data(), static_cast<int>(s.size())); }
+struct BoxPen : gdi::TextPen {
+  explicit BoxPen(const PixelBuffer &target = {}) : TextPen("Arial", 15, kInkColor, target) {}
 };
 
 // Words longer than a line are cut where the line ends.
