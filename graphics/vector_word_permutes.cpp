@@ -1,8 +1,8 @@
-// The 16-bit layouts with AVX-512, 32 words at a time, by word permutes:
-// each field indexes a table of 32 words (64 for six-bit green, across two
-// registers), so a channel map costs one lookup per field whatever its
-// shape, and grayscale looks up each field's channel value, sums them and
-// looks the average's five bits up packed into all three fields.
+// The 16-bit layouts with AVX-512, 32 words at a time. Channel maps go by
+// word permutes: each field indexes a table of 32 words (64 for six-bit
+// green, across two registers), so a map costs one lookup per field whatever
+// its shape. Grayscale needs no lookups: the fields are summed in place with
+// a byte multiply-add and divided by a high-half multiply.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -101,15 +101,13 @@ template <class Words>
   }
 }
 
-// The three fields' entries of every word, summed or (for entries in
-// fields of their own) joined.
-template <class L, bool Sum>
+// The three fields' entries of every word, joined (each entry lies in its
+// own field).
+template <class L>
 [[gnu::target("avx512bw,avx512vl"), gnu::always_inline]] inline Words32 byFields(Words32 word, const Table32 &red,
                                                                                  const GreenTable<L> &green,
                                                                                  const Table32 &blue) {
-  const Words32 r = lookUp(word >> L::redField, red), g = lookUp(word >> L::greenField, green), b = lookUp(word, blue);
-  if constexpr (Sum) return r + g + b;
-  return r | g | b;
+  return lookUp(word >> L::redField, red) | lookUp(word >> L::greenField, green) | lookUp(word, blue);
 }
 
 template <class L>
@@ -119,49 +117,83 @@ template <class L>
   const GreenTable<L> green = greenTable<L>(tables.green);
   eachWordBlock(
       rows, step, [&](Words32 word) __attribute__((target("avx512bw,avx512vl"), always_inline)) {
-        return byFields<L, false>(word, red, green, blue);
+        return byFields<L>(word, red, green, blue);
       });
 }
 
-// Each field's channel value as L unpacks a word holding that field alone,
-// and the word that L packs from a gray of each five bits.
+// Grayscale without lookups. A field f widened as L unpacks it is 8f + 7
+// unless it is 0 (six-bit green: 8 * (f >> 1) + 7), so the average's five
+// bits are (8S + 7N) / 24, S the sum of the fields' five kept bits and N the
+// number of fields that are not 0. (S + N) times a multiplier just below a
+// third, rounded down, gives the same for every word, even with red's flag
+// counting only 7/8 of a unit in 5-6-5 (3/4 in 5-5-5) so that it fits red's
+// byte; the check below covers every word. The sum is counted in `unit`s,
+// the value of green's lowest kept bit in place: blue (the low byte) and red
+// (the high byte) gain their flags and are weighted by a byte multiply-add,
+// and green, masked in place, gains a unit.
 template <class L>
-struct GrayTables {
-  uint16_t red[32], green[64], blue[32], packed[32];
+struct GrayBySum {
+  static constexpr uint16_t redMask = 0x1Fu << L::redField, blueMask = 0x1F;
+  static constexpr uint16_t greenMask = ((1u << L::greenBits) - 1) << L::greenField;
+  static constexpr uint16_t greenTop = 0x1Fu << (L::greenField + L::greenBits - 5);
+  static constexpr int unit = greenTop & -greenTop, redUnit = 1 << (L::redField - 8);
+  static constexpr uint8_t blueFlag = 1, redFlag = redUnit - 1;
+  static constexpr int8_t blueWeight = unit, redWeight = unit / redUnit;
+  static constexpr uint16_t divisor = 65536 / (3 * unit);
+  // The average's five bits into each field at once.
+  static constexpr uint16_t spread = (1u << L::redField) | (1u << L::greenPacked) | 1u;
 
-  GrayTables() {
-    uint8_t word[2];
-    int32_t r, g, b;
-    for (uint32_t field = 0; field < 32; ++field) {
-      store16(word, field << L::redField);
-      L::unpack(word, r, g, b);
-      red[field] = static_cast<uint16_t>(r);
-      store16(word, field);
-      L::unpack(word, r, g, b);
-      blue[field] = static_cast<uint16_t>(b);
-      const int32_t gray = static_cast<int32_t>(field << 3);
-      L::pack(word, 0, gray, gray, gray);
-      packed[field] = static_cast<uint16_t>(load16(word));
-    }
-    for (uint32_t field = 0; field < (1u << L::greenBits); ++field) {
-      store16(word, field << L::greenField);
-      L::unpack(word, r, g, b);
-      green[field] = static_cast<uint16_t>(g);
-    }
+  static constexpr uint32_t sum(uint32_t word) {
+    uint32_t blue = word & blueMask, red = (word & redMask) >> 8;
+    blue += blue != 0 ? blueFlag : 0;
+    red += red != 0 ? redFlag : 0;
+    return blue * blueWeight + red * redWeight + (word & greenTop) + ((word & greenMask) != 0 ? unit : 0);
   }
 };
 
+// Every word's five gray bits against its fields widened one by one.
+template <class L>
+constexpr bool grayBySumExact() {
+  using G = GrayBySum<L>;
+  const auto widened = [](uint32_t field, int bits) { return field == 0 ? 0 : (field << (8 - bits)) | 7; };
+  for (uint32_t word = 0; word < 65536; ++word) {
+    const uint32_t channels = widened((word & G::redMask) >> L::redField, 5) +
+                              widened((word & G::greenMask) >> L::greenField, L::greenBits) +
+                              widened(word & G::blueMask, 5);
+    if ((G::sum(word) * G::divisor) >> 16 != channels / 3 / 8) return false;
+  }
+  return true;
+}
+static_assert(grayBySumExact<Layout555>() && grayBySumExact<Layout565>());
+
 template <class L>
 [[gnu::target("avx512bw,avx512vl")]] void grayscaleWordsAvx512(const PixelRows &rows, ptrdiff_t step) {
-  static const GrayTables<L> tables;
-  const Table32 red = table32(tables.red), blue = table32(tables.blue), packed = table32(tables.packed);
-  const GreenTable<L> green = greenTable<L>(tables.green);
+  using G = GrayBySum<L>;
+  typedef char Bytes64 __attribute__((vector_size(64)));
+  Bytes64 fieldBytes, flags, weights;
+  for (int i = 0; i < 64; i += 2) {
+    fieldBytes[i] = G::blueMask, fieldBytes[i + 1] = static_cast<char>(G::redMask >> 8);
+    flags[i] = G::blueFlag, flags[i + 1] = G::redFlag;
+    weights[i] = G::blueWeight, weights[i + 1] = G::redWeight;
+  }
+  // Hidden from the optimiser, which would otherwise turn the one multiply
+  // into shifts and adds.
+  Words32 spread = Words32{} + G::spread;
+  __asm__("" : "+v"(spread));
+  const Shorts32 green = Shorts32{} + static_cast<short>(G::greenMask), unit = Shorts32{} + G::unit;
   eachWordBlock(
       rows, step, [&](Words32 word) __attribute__((target("avx512bw,avx512vl"), always_inline)) {
-        const Words32 sum = byFields<L, true>(word, red, green, blue);
-        const Words32 top = reinterpret_cast<Words32>(__builtin_ia32_pmulhuw512_mask(
-            reinterpret_cast<Shorts32>(sum), Shorts32{} + static_cast<short>(kEighthOfThird), Shorts32{}, ~0u));
-        return lookUp(top, packed);
+        const Bytes64 bytes = reinterpret_cast<Bytes64>(word);
+        Bytes64 redBlue = reinterpret_cast<Bytes64>(word & (G::redMask | G::blueMask));
+        redBlue =
+            __builtin_ia32_paddb512_mask(redBlue, flags, redBlue, __builtin_ia32_ptestmb512(bytes, fieldBytes, ~0ull));
+        Shorts32 greenPart = reinterpret_cast<Shorts32>(word & G::greenTop);
+        greenPart = __builtin_ia32_paddw512_mask(
+            greenPart, unit, greenPart, __builtin_ia32_ptestmw512(reinterpret_cast<Shorts32>(word), green, ~0u));
+        const Shorts32 sum = __builtin_ia32_pmaddubsw512_mask(redBlue, weights, Shorts32{}, ~0u) + greenPart;
+        const Words32 top = reinterpret_cast<Words32>(
+            __builtin_ia32_pmulhuw512_mask(sum, Shorts32{} + static_cast<short>(G::divisor), Shorts32{}, ~0u));
+        return top * spread;
       });
 }
 
