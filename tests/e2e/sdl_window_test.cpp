@@ -136,12 +136,7 @@ TEST_F(SdlWindowTest, KeysShowOnTheScreenExactlyAsTheProgramDrawsThem) {
 
   // The first frame: picture clipped inside the red frame, zoom line, prompt.
   ASSERT_FALSE(startWithFirstFrame().empty());
-  key("KP_Add");
-  EXPECT_EQ(waitForScreen(reference.frame("zoom"), "zoom"), "");
-  key("b");
-  EXPECT_EQ(waitForScreen(reference.frame("bright"), "bright"), "");
-  key("space");
-  EXPECT_EQ(waitForScreen(reference.frame("help"), "help"), "");
+  expectKeysShowFrames(reference, {{"KP_Add", "zoom"}, {"b", "bright"}, {"space", "help"}});
   key("Escape");
   EXPECT_EQ(viewer_.wait(15), 27) << viewerOutput();
 }

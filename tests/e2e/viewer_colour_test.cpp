@@ -93,8 +93,7 @@ TEST(ViewerColour, ChangesAccumulateUntilW) {
   const std::string first = "BBDE", second = "QRT", third = "CYUID";
   ScenarioRun run("frame" + keySteps(first) + "; frame; dump first" + keySteps(second) + "; frame; dump second" +
                   keySteps(third) + "; frame; dump third; key W; frame; dump restored; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("first"), expectedFrameAtZoom1(applyKeys(first, introPicture()))), "");
+  ASSERT_EQ(endedWith27Showing(run, "first", expectedFrameAtZoom1(applyKeys(first, introPicture()))), "");
   EXPECT_EQ(compareImages(run.frame("second"), expectedFrameAtZoom1(applyKeys(first + second, introPicture()))), "");
   EXPECT_EQ(compareImages(run.frame("third"), expectedFrameAtZoom1(applyKeys(first + second + third, introPicture()))),
             "");
@@ -103,29 +102,25 @@ TEST(ViewerColour, ChangesAccumulateUntilW) {
 
 TEST(ViewerColour, InvertingTwiceGivesThePictureBack) {
   ScenarioRun run("frame; key C; frame; dump once; key C; frame; dump twice; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("once"), expectedFrameAtZoom1(applyKeys("C", introPicture()))), "");
+  ASSERT_EQ(endedWith27Showing(run, "once", expectedFrameAtZoom1(applyKeys("C", introPicture()))), "");
   EXPECT_EQ(compareImages(run.frame("twice"), expectedFrameAtZoom1(introPicture())), "");
 }
 
 TEST(ViewerColour, HeldKeyRepeatsTheCommand) {
   ScenarioRun run("frame; repeat B 3; frame; dump held; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("held"), expectedFrameAtZoom1(applyKeys("BBBB", introPicture()))), "");
+  ASSERT_EQ(endedWith27Showing(run, "held", expectedFrameAtZoom1(applyKeys("BBBB", introPicture()))), "");
 }
 
 TEST(ViewerColour, ShiftedLetterRunsTheSameCommand) {
   ScenarioRun run("frame; keydown SHIFT; key Q; keyup SHIFT; frame; dump shifted; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("shifted"), expectedFrameAtZoom1(applyKeys("Q", introPicture()))), "");
+  ASSERT_EQ(endedWith27Showing(run, "shifted", expectedFrameAtZoom1(applyKeys("Q", introPicture()))), "");
 }
 
 TEST(ViewerColour, KeysOutsideTheTableChangeNothingAndAreNotPassedOn) {
   ScenarioRun run(
       "frame; key A; key RETURN; key F1; key OEM_PLUS; key OEM_MINUS; key Z; key 1; frame; dump after; "
       "key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("after"), expectedFrameAtZoom1(introPicture())), "");
+  ASSERT_EQ(endedWith27Showing(run, "after", expectedFrameAtZoom1(introPicture())), "");
   // WM_KEYDOWN is the window procedure's own: it never reaches DefWindowProcA.
   for (const std::string &line : run.callsNamed("DefWindowProcA("))
     EXPECT_EQ(line.find(", 0x0100"), std::string::npos) << line;
@@ -133,8 +128,7 @@ TEST(ViewerColour, KeysOutsideTheTableChangeNothingAndAreNotPassedOn) {
 
 TEST(ViewerColour, SpaceSwitchesBetweenPromptAndHelpLines) {
   ScenarioRun run("frame; key SPACE; frame; dump menu; key SPACE; frame; dump prompt; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("menu"), expectedFrameAtZoom1(introPicture(), true)), "");
+  ASSERT_EQ(endedWith27Showing(run, "menu", expectedFrameAtZoom1(introPicture(), true)), "");
   EXPECT_EQ(compareImages(run.frame("prompt"), expectedFrameAtZoom1(introPicture(), false)), "");
   // Two texts a frame with the prompt, three with the help lines.
   std::vector<std::string> menuFrame = run.callsAfter("step 3: frame");
@@ -190,8 +184,7 @@ TEST(ViewerColour, WReadsTheFileAsItIsNow) {
 
 TEST(ViewerColour, WWithoutTheFileLeavesThePictureAsItIs) {
   ScenarioRun run("frame; key B; delete intro.bmp; key W; frame; dump kept; key ESCAPE");
-  ASSERT_EQ(run.exitCode, 27) << run.describe();
-  EXPECT_EQ(compareImages(run.frame("kept"), expectedFrameAtZoom1(applyKeys("B", introPicture()))), "");
+  ASSERT_EQ(endedWith27Showing(run, "kept", expectedFrameAtZoom1(applyKeys("B", introPicture()))), "");
   EXPECT_EQ(run.debug, (std::vector<std::string>{"handle is null\\n"}));
 }
 

@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "support/scenario_run.h"
+
 namespace scenario {
 
 const char *const kPrompt = "| Press spacebar for menu |";
@@ -58,6 +60,11 @@ std::string compareImages(const RgbImage &actual, const RgbImage &expected, int 
     }
   if (differing == 0) return "";
   return std::to_string(differing) + " pixels differ:" + first;
+}
+
+std::string endedWith27Showing(const ScenarioRun &run, const std::string &name, const RgbImage &expected) {
+  if (run.exitCode != 27) return "exit code " + std::to_string(run.exitCode) + ", expected 27\n" + run.describe();
+  return compareImages(run.frame(name), expected);
 }
 
 }  // namespace scenario

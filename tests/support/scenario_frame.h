@@ -9,6 +9,8 @@
 
 namespace scenario {
 
+class ScenarioRun;
+
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
 constexpr Rgb kBlack{0, 0, 0};
@@ -35,5 +37,10 @@ RgbImage expectedFrameAtZoom1(const RgbImage &picture, bool menuVisible = false)
 // "" when equal; otherwise how many pixels differ and the first few.
 std::string compareImages(const RgbImage &actual, const RgbImage &expected, int x0 = 0, int y0 = 0, int x1 = -1,
                           int y1 = -1);
+
+// "" when `run` ended with exit code 27, as Esc ends the viewer, and its dump
+// `name` is `expected`; otherwise the exit code with the run's account, or
+// how the frame differs.
+std::string endedWith27Showing(const ScenarioRun &run, const std::string &name, const RgbImage &expected);
 
 }  // namespace scenario

@@ -210,6 +210,16 @@ std::string XScreenTest::waitForScreen(const RgbImage &expected, const std::stri
   return what + ": " + difference + " (screenshot " + kept + ")";
 }
 
+void XScreenTest::expectKeysShowFrames(const scenario::ScenarioRun &reference, const std::vector<KeyAndFrame> &steps,
+                                       const FrameWait &waitFor) {
+  for (const KeyAndFrame &step : steps) {
+    key(step.key);
+    const RgbImage expected = reference.frame(step.frame);
+    EXPECT_EQ(waitFor ? waitFor(expected, step.frame) : waitForScreen(expected, step.frame), "")
+        << "after key " << step.key;
+  }
+}
+
 RgbImage XScreenTest::settledScreen() {
   RgbImage last = screenshot();
   for (int i = 0; i < 50; ++i) {

@@ -12,12 +12,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "support/scenario_frame.h"
 #include "support/scenario_image.h"
+#include "support/scenario_run.h"
 
 namespace xscreen {
 
@@ -139,6 +141,17 @@ class XScreenTest : public ::testing::Test {
   // screenshot kept.
   std::string waitForScreen(const RgbImage &expected, const std::string &what, int x0 = 0, int y0 = 0,
                             double seconds = 15, const std::vector<Box> &ignored = {});
+  // A key to type and the dump of the reference run whose frame must follow.
+  struct KeyAndFrame {
+    std::string key, frame;
+  };
+  // How a test waits for a frame: "" once the screen shows it.
+  using FrameWait = std::function<std::string(const RgbImage &expected, const std::string &what)>;
+  // Types each key in turn and expects the screen to come to show the frame
+  // `reference` dumped under its name; by default waited for as
+  // waitForScreen does at (0, 0).
+  void expectKeysShowFrames(const scenario::ScenarioRun &reference, const std::vector<KeyAndFrame> &steps,
+                            const FrameWait &waitFor = {});
   // "" when the window that xwininfo described in `info` shows on the
   // screen (more than half its pixels not black); otherwise what is wrong.
   std::string windowDrawnProblem(const std::string &info);

@@ -65,23 +65,19 @@ void drawBox(const MessageLayout &layout, const PixelBuffer &target) {
   pen.write(b.x + (b.w - pen.width(ok)) / 2, b.y + (b.h - pen.lineHeight()) / 2, ok);
 }
 
-// The window an input or window event belongs to; 0 for other events.
+// The window an input or window event belongs to; 0 for other events. Every
+// one of these records begins type, timestamp, windowID: a common initial
+// sequence, so the window event's member reads the id of any of them.
 Uint32 windowOf(const SDL_Event &event) {
   switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-      return event.key.windowID;
-    case SDL_TEXTINPUT:
-      return event.text.windowID;
     case SDL_TEXTEDITING:
-      return event.edit.windowID;
+    case SDL_TEXTINPUT:
     case SDL_MOUSEMOTION:
-      return event.motion.windowID;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-      return event.button.windowID;
     case SDL_MOUSEWHEEL:
-      return event.wheel.windowID;
     case SDL_WINDOWEVENT:
       return event.window.windowID;
     default:
