@@ -208,7 +208,15 @@ bool showMessageWindow(const char *caption, const char *text, std::string *whyNo
   std::vector<SDL_Event> kept;
   bool open = true;
   SDL_Event event;
-  while (open && SDL_WaitEvent(&event)) {
+  // Polled, not waited for: SDL 2.26 keeps the window a wait was made on to
+  // send it a wake-up message when an event is pushed, and does not forget
+  // it when that window is destroyed. A wake-up sent to the box after it has
+  // gone is an X error, and Xlib ends the program for it.
+  while (open) {
+    if (!SDL_PollEvent(&event)) {
+      SDL_Delay(10);
+      continue;
+    }
     switch (events.take(event)) {
       case BoxAction::Redraw:
         show();
