@@ -202,7 +202,15 @@ void removeDC(HDC dc) {
   state().dcs.erase(dc);
 }
 
-uint8_t *allocateSurfaceMemory(size_t bytes) { return static_cast<uint8_t *>(std::calloc(bytes, 1)); }
+// Surface memory starts on a 64-byte line, so that rows whose pitch is a
+// multiple of 64 load and store as whole lines in the vector loops.
+uint8_t *allocateSurfaceMemory(size_t bytes) {
+  if (bytes > SIZE_MAX - 63) return nullptr;
+  const size_t rounded = (bytes + 63) & ~size_t{63};
+  void *memory = std::aligned_alloc(64, rounded);
+  if (memory) std::memset(memory, 0, rounded);
+  return static_cast<uint8_t *>(memory);
+}
 
 void freeSurfaceMemory(uint8_t *memory) { std::free(memory); }
 

@@ -415,8 +415,9 @@ TEST_F(DirectDrawTest, PitchRoundsUpToEightAndTakesExtraBytes) {
   EXPECT_EQ(desc.lPitch, 16);
   ASSERT_EQ(b->Lock(nullptr, &desc, 0, nullptr), DD_OK);
   EXPECT_EQ(desc.lPitch, 24);
-  // New memory is zero, the padding too.
+  // New memory is zero, the padding too, and starts on a 64-byte line.
   for (int i = 0; i < 2 * 24; ++i) EXPECT_EQ(static_cast<uint8_t *>(desc.lpSurface)[i], 0) << i;
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(desc.lpSurface) % 64, 0u);
   b->Unlock(nullptr);
   ASSERT_EQ(c->GetSurfaceDesc(&desc), DD_OK);
   EXPECT_EQ(desc.lPitch, 32);
