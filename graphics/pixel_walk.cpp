@@ -57,6 +57,21 @@ bool byChannelMaps(PixelFormat format, ColorOp op) {
   return op != ColorOp::Invert && isFiveOps(op);
 }
 
+int32_t pixelBytes(PixelFormat format) {
+  switch (format) {
+    case PixelFormat::Rgb555:
+    case PixelFormat::Rgb565:
+      return 2;
+    case PixelFormat::Rgb24:
+      return 3;
+    case PixelFormat::Rgb32:
+      return 4;
+    case PixelFormat::Unsupported:
+      break;
+  }
+  return 0;
+}
+
 }  // namespace
 
 ptrdiff_t rowStep(PixelFormat format, int32_t pitch, int32_t width) {
@@ -78,6 +93,15 @@ void walkPixels(PixelFormat format, const PixelRows &rows, ColorOp op, float red
                 float blueAmount, ColorKey key) {
   if (rows.first == nullptr || rows.width <= 0 || rows.height <= 0) return;
   const ptrdiff_t step = rowStep(format, rows.pitch, rows.width);
+  // Rows that abut are walked as one, so that the vector loops meet no row
+  // ends between them.
+  if (rows.height > 1 && step == static_cast<ptrdiff_t>(rows.width) * pixelBytes(format) &&
+      static_cast<int64_t>(rows.width) * rows.height <= INT32_MAX) {
+    PixelRows joined = rows;
+    joined.width = rows.width * rows.height;
+    joined.height = 1;
+    return walkPixels(format, joined, op, redAmount, greenAmount, blueAmount, key);
+  }
   ChannelMaps maps;
   RowWork work{op, nullptr};
   if (!key.enabled) {

@@ -152,14 +152,16 @@ TEST_P(ColorSurface, EveryPixelMatchesTheModel) {
 }
 
 // Rows of every length up to a few vectors, so that every tail and every
-// position of a pixel at a vector's end comes up; pitches of whole pixels
-// that are no multiple of 8 bytes.
+// position of a pixel at a vector's end comes up: with pitches of whole
+// pixels that are no multiple of 8 bytes, and with no extra pitch, where
+// rows of whole 8-byte multiples abut and are walked as one.
 TEST_P(ColorSurface, EveryRowLengthAgrees) {
   const int format = std::get<0>(GetParam());
-  for (int op : {0, 1, 2, 4, 5, 6})
-    for (int width = 1; width <= 70; width += (width < 40 ? 1 : 7))
-      EXPECT_EQ(wrongPixels(operations()[op], width, 3, format == 24 ? 3 : (format + 7) / 8), 0)
-          << operations()[op].name << " width " << width;
+  for (int extraPitch : {format == 24 ? 3 : (format + 7) / 8, 0})
+    for (int op : {0, 1, 2, 4, 5, 6})
+      for (int width = 1; width <= 70; width += (width < 40 ? 1 : 7))
+        EXPECT_EQ(wrongPixels(operations()[op], width, 3, extraPitch), 0)
+            << operations()[op].name << " width " << width << " extra pitch " << extraPitch;
 }
 
 // Amounts across the whole range: each makes maps of its own, which the
