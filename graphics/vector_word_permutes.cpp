@@ -2,7 +2,8 @@
 // word permutes: each field indexes a table of 32 words (64 for six-bit
 // green, across two registers), so a map costs one lookup per field whatever
 // its shape. Grayscale needs no lookups: the fields are summed in place with
-// a byte multiply-add and divided by a high-half multiply.
+// a byte multiply-add, divided by a high-half multiply and spread into the
+// fields by one lookup.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -176,24 +177,27 @@ template <class L>
     flags[i] = G::blueFlag, flags[i + 1] = G::redFlag;
     weights[i] = G::blueWeight, weights[i + 1] = G::redWeight;
   }
-  // Hidden from the optimiser, which would otherwise turn the one multiply
-  // into shifts and adds.
-  Words32 spread = Words32{} + G::spread;
-  __asm__("" : "+v"(spread));
+  // The five gray bits spread into each field by a lookup, which keeps the
+  // multiplier port free for the two multiplies before it.
+  uint16_t spreadWords[32];
+  for (uint16_t gray = 0; gray < 32; ++gray) spreadWords[gray] = static_cast<uint16_t>(gray * G::spread);
+  const Table32 spread = table32(spreadWords);
   const Shorts32 green = Shorts32{} + static_cast<short>(G::greenMask), unit = Shorts32{} + G::unit;
   eachWordBlock(
       rows, step, [&](Words32 word) __attribute__((target("avx512bw,avx512vl"), always_inline)) {
+        // A field that is 0 masks to 0, so a zero-masked add gives the
+        // flagged field where it is not 0 and 0 where it is.
         const Bytes64 bytes = reinterpret_cast<Bytes64>(word);
-        Bytes64 redBlue = reinterpret_cast<Bytes64>(word & (G::redMask | G::blueMask));
-        redBlue =
-            __builtin_ia32_paddb512_mask(redBlue, flags, redBlue, __builtin_ia32_ptestmb512(bytes, fieldBytes, ~0ull));
-        Shorts32 greenPart = reinterpret_cast<Shorts32>(word & G::greenTop);
-        greenPart = __builtin_ia32_paddw512_mask(
-            greenPart, unit, greenPart, __builtin_ia32_ptestmw512(reinterpret_cast<Shorts32>(word), green, ~0u));
+        const Bytes64 redBlue =
+            __builtin_ia32_paddb512_mask(reinterpret_cast<Bytes64>(word & (G::redMask | G::blueMask)), flags, Bytes64{},
+                                         __builtin_ia32_ptestmb512(bytes, fieldBytes, ~0ull));
+        const Shorts32 greenPart =
+            __builtin_ia32_paddw512_mask(reinterpret_cast<Shorts32>(word & G::greenTop), unit, Shorts32{},
+                                         __builtin_ia32_ptestmw512(reinterpret_cast<Shorts32>(word), green, ~0u));
         const Shorts32 sum = __builtin_ia32_pmaddubsw512_mask(redBlue, weights, Shorts32{}, ~0u) + greenPart;
         const Words32 top = reinterpret_cast<Words32>(
             __builtin_ia32_pmulhuw512_mask(sum, Shorts32{} + static_cast<short>(G::divisor), Shorts32{}, ~0u));
-        return top * spread;
+        return lookUp(top, spread);
       });
 }
 
