@@ -34,8 +34,8 @@ constexpr Picture kPictures[] = {{"640x480", 640, 480}, {"4096x4096", 4096, 4096
 
 // Bands of repeated indices broken every 64 pixels by 8 that differ: both
 // kinds of run.
-bmptest::BmpSpec rle8Picture(const Picture *picture) {
-  bmptest::BmpSpec s;
+bmptest::BmpContents rle8Picture(const Picture *picture) {
+  bmptest::BmpContents s;
   s.width = picture->width;
   s.height = picture->height;
   s.bitsPerPixel = 8;
@@ -52,7 +52,7 @@ const std::vector<uint8_t> &fileFor(const Picture *picture) {
   auto it = files.find(picture);
   if (it != files.end()) return it->second;
   if (picture->rle8) return files.emplace(picture, bmptest::writeBmp(rle8Picture(picture))).first->second;
-  bmptest::BmpSpec s;
+  bmptest::BmpContents s;
   s.width = picture->width;
   s.height = picture->height;
   s.bitsPerPixel = 24;

@@ -28,14 +28,14 @@ std::string originalPath;
 // A small picture keeps the colour commands quick; its size is odd so that
 // stretching shows.
 std::vector<uint8_t> fuzzPicture() {
-  bmptest::BmpSpec spec;
-  spec.width = 161;
-  spec.height = 121;
-  spec.bitsPerPixel = 24;
-  for (int y = 0; y < spec.height; ++y)
-    for (int x = 0; x < spec.width; ++x)
-      spec.pixels.push_back(bmptest::bmpColor((x * 3) & 0xFF, (y * 5) & 0xFF, ((x ^ y) * 7) & 0xFF));
-  return bmptest::writeBmp(spec);
+  bmptest::BmpContents bmp;
+  bmp.width = 161;
+  bmp.height = 121;
+  bmp.bitsPerPixel = 24;
+  for (int y = 0; y < bmp.height; ++y)
+    for (int x = 0; x < bmp.width; ++x)
+      bmp.pixels.push_back(bmptest::bmpColor((x * 3) & 0xFF, (y * 5) & 0xFF, ((x ^ y) * 7) & 0xFF));
+  return bmptest::writeBmp(bmp);
 }
 
 }  // namespace

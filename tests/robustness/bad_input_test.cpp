@@ -39,15 +39,15 @@ void put32(std::vector<uint8_t> &file, size_t at, uint32_t value) {
 
 // A 24-bit picture whose header claims width by height; `pixelBytes` of data follow.
 std::vector<uint8_t> claimingSize(int32_t width, int32_t height, int bits, uint32_t compression, size_t pixelBytes) {
-  bmptest::BmpSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.bitsPerPixel = bits;
-  spec.compression = compression;
-  if (bits <= 8) spec.palette = {0x000000, 0xFFFFFF};
-  spec.rawBits.assign(pixelBytes, 0);
-  if (compression == BI_RLE8 && pixelBytes >= 4) spec.rawBits = {2, 1, 0, 1};  // a run of two, end of bitmap
-  std::vector<uint8_t> file = bmptest::writeBmp(spec);
+  bmptest::BmpContents bmp;
+  bmp.width = 1;
+  bmp.height = 1;
+  bmp.bitsPerPixel = bits;
+  bmp.compression = compression;
+  if (bits <= 8) bmp.palette = {0x000000, 0xFFFFFF};
+  bmp.rawBits.assign(pixelBytes, 0);
+  if (compression == BI_RLE8 && pixelBytes >= 4) bmp.rawBits = {2, 1, 0, 1};  // a run of two, end of bitmap
+  std::vector<uint8_t> file = bmptest::writeBmp(bmp);
   put32(file, 18, static_cast<uint32_t>(width));
   put32(file, 22, static_cast<uint32_t>(height));
   return file;
@@ -250,7 +250,7 @@ TEST_F(BadPicture, PaletteIndicesPastTheTableShowBlack) {
 // surface, the size as it was, nothing to restore.
 TEST_F(BadPicture, RefusedFilesLeaveNoPicture) {
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
-  bmptest::BmpSpec rle;
+  bmptest::BmpContents rle;
   rle.width = 4, rle.height = 3, rle.bitsPerPixel = 8, rle.compression = BI_RLE8, rle.palette = {0, 0xFFFFFF};
   rle.rawBits = bmptest::RleStream().run(3, 1).run(3, 1).endOfBitmap().bytes;  // six pixels in a row of four
   files.emplace_back("RLE8 past the row", bmptest::writeBmp(rle));
@@ -337,7 +337,7 @@ TEST_F(BadPicture, FileReplacedWhileShownByAnotherSizeOrFormat) {
     }
 
   // The same size at 16 bits (5-5-5): each channel kept to its five bits.
-  bmptest::BmpSpec sixteen;
+  bmptest::BmpContents sixteen;
   sixteen.width = 64, sixteen.height = 48, sixteen.bitsPerPixel = 16;
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) sixteen.pixels.push_back(static_cast<uint32_t>((x % 32) << 10 | (y % 32) << 5 | 17));
@@ -424,7 +424,7 @@ TEST(BadInputEndToEnd, StartUpGoesOnWithoutAPicture) {
   }
   const std::vector<uint8_t> huge = claimingSize(30000, 30000, 24, BI_RGB, 64);
   expectStartsWithoutPicture("claiming 30000 x 30000", &huge);
-  bmptest::BmpSpec rle;
+  bmptest::BmpContents rle;
   rle.width = 4, rle.height = 3, rle.bitsPerPixel = 8, rle.compression = BI_RLE8, rle.palette = {0, 0xFFFFFF};
   rle.rawBits = bmptest::RleStream().run(9, 1).endOfBitmap().bytes;
   const std::vector<uint8_t> rleFile = bmptest::writeBmp(rle);

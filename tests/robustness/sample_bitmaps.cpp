@@ -11,7 +11,7 @@ namespace robustness {
 namespace {
 
 using bmptest::bmpColor;
-using bmptest::BmpSpec;
+using bmptest::BmpContents;
 using bmptest::RleStream;
 
 constexpr uint32_t kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6;
@@ -41,8 +41,8 @@ std::vector<uint32_t> pattern(int w, int h, int bits, int colors) {
   return pixels;
 }
 
-BmpSpec indexed(int w, int h, int bits, int headerSize) {
-  BmpSpec s;
+BmpContents indexed(int w, int h, int bits, int headerSize) {
+  BmpContents s;
   s.width = w;
   s.height = h;
   s.bitsPerPixel = bits;
@@ -52,8 +52,8 @@ BmpSpec indexed(int w, int h, int bits, int headerSize) {
   return s;
 }
 
-BmpSpec packed(int w, int h, int bits, int headerSize, bool topDown = false) {
-  BmpSpec s;
+BmpContents packed(int w, int h, int bits, int headerSize, bool topDown = false) {
+  BmpContents s;
   s.width = w;
   s.height = h;
   s.bitsPerPixel = bits;
@@ -63,16 +63,16 @@ BmpSpec packed(int w, int h, int bits, int headerSize, bool topDown = false) {
   return s;
 }
 
-BmpSpec bitFields(int w, int h, int bits, int headerSize, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0,
-                  uint32_t compression = kBitFields) {
-  BmpSpec s = packed(w, h, bits, headerSize);
+BmpContents bitFields(int w, int h, int bits, int headerSize, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 0,
+                      uint32_t compression = kBitFields) {
+  BmpContents s = packed(w, h, bits, headerSize);
   s.compression = compression;
   s.redMask = r, s.greenMask = g, s.blueMask = b, s.alphaMask = a;
   return s;
 }
 
-BmpSpec rle(int w, int h, bool four, const RleStream &stream, int colors) {
-  BmpSpec s;
+BmpContents rle(int w, int h, bool four, const RleStream &stream, int colors) {
+  BmpContents s;
   s.width = w;
   s.height = h;
   s.bitsPerPixel = four ? 4 : 8;
@@ -84,8 +84,8 @@ BmpSpec rle(int w, int h, bool four, const RleStream &stream, int colors) {
 
 std::vector<SampleBitmap> build() {
   std::vector<SampleBitmap> all;
-  auto add = [&](const std::string &name, const BmpSpec &spec, bool isRle = false) {
-    all.push_back(SampleBitmap{name, bmptest::writeBmp(spec), spec.width, spec.height, isRle});
+  auto add = [&](const std::string &name, const BmpContents &bmp, bool isRle = false) {
+    all.push_back(SampleBitmap{name, bmptest::writeBmp(bmp), bmp.width, bmp.height, isRle});
   };
   add("pal1_13x7.bmp", indexed(13, 7, 1, 40));
   add("pal2_9x5.bmp", indexed(9, 5, 2, 40));
@@ -99,13 +99,13 @@ std::vector<SampleBitmap> build() {
   add("pal8_v4_3x3.bmp", indexed(3, 3, 8, 108));
   add("pal8_v5_4x2.bmp", indexed(4, 2, 8, 124));
   {
-    BmpSpec s = indexed(9, 4, 8, 40);
+    BmpContents s = indexed(9, 4, 8, 40);
     s.palette.resize(5);  // indices up to 7 point past the table
     s.pixels = pattern(9, 4, 8, 8);
     add("pal8_past_palette_9x4.bmp", s);
   }
   {
-    BmpSpec s = indexed(6, 6, 8, 40);
+    BmpContents s = indexed(6, 6, 8, 40);
     s.palette.resize(3);
     s.colorsUsed = 3;
     s.pixels = pattern(6, 6, 8, 3);
@@ -147,7 +147,7 @@ std::vector<SampleBitmap> build() {
   }
   {
     // Encoded by the writer with each row's padding pixel in its runs.
-    BmpSpec s = indexed(7, 5, 8, 40);
+    BmpContents s = indexed(7, 5, 8, 40);
     s.compression = kRle8;
     s.palette.resize(16);
     s.pixels = pattern(7, 5, 8, 16);

@@ -25,16 +25,16 @@ void putAt32(std::vector<uint8_t> &out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-std::vector<uint8_t> packedRows(const BmpSpec &spec) {
-  const int stride = bmpStride(spec.width, spec.bitsPerPixel);
-  std::vector<uint8_t> bits(static_cast<size_t>(stride) * spec.height, 0);
-  for (int y = 0; y < spec.height; ++y) {
-    int fileRow = spec.topDown ? y : spec.height - 1 - y;
+std::vector<uint8_t> packedRows(const BmpContents &bmp) {
+  const int stride = bmpStride(bmp.width, bmp.bitsPerPixel);
+  std::vector<uint8_t> bits(static_cast<size_t>(stride) * bmp.height, 0);
+  for (int y = 0; y < bmp.height; ++y) {
+    int fileRow = bmp.topDown ? y : bmp.height - 1 - y;
     uint8_t *row = bits.data() + static_cast<size_t>(fileRow) * stride;
-    for (int x = 0; x < spec.width; ++x) {
-      size_t i = static_cast<size_t>(y) * spec.width + x;
-      uint32_t v = i < spec.pixels.size() ? spec.pixels[i] : 0;
-      int bpp = spec.bitsPerPixel;
+    for (int x = 0; x < bmp.width; ++x) {
+      size_t i = static_cast<size_t>(y) * bmp.width + x;
+      uint32_t v = i < bmp.pixels.size() ? bmp.pixels[i] : 0;
+      int bpp = bmp.bitsPerPixel;
       if (bpp < 8) {
         int bit = x * bpp;
         int shift = 8 - bpp - bit % 8;
@@ -50,18 +50,18 @@ std::vector<uint8_t> packedRows(const BmpSpec &spec) {
 // The pixels as RLE8 or RLE4 codes, bottom row first: an encoded run for two
 // or more equal pixels, an absolute run for three or more that differ, runs of
 // one for the rest; an end of line after every row and an end of bitmap.
-std::vector<uint8_t> rleRows(const BmpSpec &spec) {
-  const bool four = spec.bitsPerPixel == 4;
-  const int perWord = 32 / spec.bitsPerPixel;
+std::vector<uint8_t> rleRows(const BmpContents &bmp) {
+  const bool four = bmp.bitsPerPixel == 4;
+  const int perWord = 32 / bmp.bitsPerPixel;
   const size_t length =
-      static_cast<size_t>(spec.rleCarriesPadding ? (spec.width + perWord - 1) / perWord * perWord : spec.width);
+      static_cast<size_t>(bmp.rleCarriesPadding ? (bmp.width + perWord - 1) / perWord * perWord : bmp.width);
   RleStream stream;
   std::vector<uint8_t> row(length);
-  for (int y = spec.height - 1; y >= 0; --y) {
+  for (int y = bmp.height - 1; y >= 0; --y) {
     std::fill(row.begin(), row.end(), 0);
-    for (int x = 0; x < spec.width; ++x) {
-      size_t i = static_cast<size_t>(y) * spec.width + x;
-      row[x] = static_cast<uint8_t>((i < spec.pixels.size() ? spec.pixels[i] : 0) & (four ? 0x0F : 0xFF));
+    for (int x = 0; x < bmp.width; ++x) {
+      size_t i = static_cast<size_t>(y) * bmp.width + x;
+      row[x] = static_cast<uint8_t>((i < bmp.pixels.size() ? bmp.pixels[i] : 0) & (four ? 0x0F : 0xFF));
     }
     for (size_t x = 0; x < length;) {
       size_t same = 1;
@@ -89,7 +89,7 @@ std::vector<uint8_t> rleRows(const BmpSpec &spec) {
 
 int bmpStride(int width, int bitsPerPixel) { return ((width * bitsPerPixel + 31) / 32) * 4; }
 
-std::vector<uint8_t> writeBmp(const BmpSpec &spec) {
+std::vector<uint8_t> writeBmp(const BmpContents &bmp) {
   std::vector<uint8_t> out;
   out.push_back('B');
   out.push_back('M');
@@ -98,60 +98,59 @@ std::vector<uint8_t> writeBmp(const BmpSpec &spec) {
   put32(out, 0);  // bits offset, filled in below
 
   const size_t headerStart = out.size();
-  put32(out, static_cast<uint32_t>(spec.headerSize));
-  const uint32_t rows = static_cast<uint32_t>(spec.topDown ? -spec.height : spec.height);
+  put32(out, static_cast<uint32_t>(bmp.headerSize));
+  const uint32_t rows = static_cast<uint32_t>(bmp.topDown ? -bmp.height : bmp.height);
   const uint32_t colorsUsed =
-      static_cast<uint32_t>(spec.colorsUsed >= 0 ? spec.colorsUsed : static_cast<int64_t>(spec.palette.size()));
-  if (spec.headerSize == 12) {
-    put16(out, static_cast<uint32_t>(spec.width));
+      static_cast<uint32_t>(bmp.colorsUsed >= 0 ? bmp.colorsUsed : static_cast<int64_t>(bmp.palette.size()));
+  if (bmp.headerSize == 12) {
+    put16(out, static_cast<uint32_t>(bmp.width));
     put16(out, rows);
-    put16(out, static_cast<uint32_t>(spec.planes));
-    put16(out, static_cast<uint32_t>(spec.bitsPerPixel));
+    put16(out, static_cast<uint32_t>(bmp.planes));
+    put16(out, static_cast<uint32_t>(bmp.bitsPerPixel));
   } else {
-    put32(out, static_cast<uint32_t>(spec.width));
+    put32(out, static_cast<uint32_t>(bmp.width));
     put32(out, rows);
-    put16(out, static_cast<uint32_t>(spec.planes));
-    put16(out, static_cast<uint32_t>(spec.bitsPerPixel));
-    put32(out, spec.compression);
+    put16(out, static_cast<uint32_t>(bmp.planes));
+    put16(out, static_cast<uint32_t>(bmp.bitsPerPixel));
+    put32(out, bmp.compression);
     put32(out, 0);  // image size: readers must not need it
     put32(out, 2835);
     put32(out, 2835);
     put32(out, colorsUsed);
     put32(out, 0);
-    put32(out, spec.redMask);
-    put32(out, spec.greenMask);
-    put32(out, spec.blueMask);
-    put32(out, spec.alphaMask);
-    out.resize(headerStart + static_cast<size_t>(spec.headerSize), 0);  // cut or pad to the header's size
+    put32(out, bmp.redMask);
+    put32(out, bmp.greenMask);
+    put32(out, bmp.blueMask);
+    put32(out, bmp.alphaMask);
+    out.resize(headerStart + static_cast<size_t>(bmp.headerSize), 0);  // cut or pad to the header's size
   }
 
-  if (spec.headerSize == 40 && (spec.compression == 3 || spec.compression == 6)) {
-    put32(out, spec.redMask);
-    put32(out, spec.greenMask);
-    put32(out, spec.blueMask);
-    if (spec.compression == 6) put32(out, spec.alphaMask);
+  if (bmp.headerSize == 40 && (bmp.compression == 3 || bmp.compression == 6)) {
+    put32(out, bmp.redMask);
+    put32(out, bmp.greenMask);
+    put32(out, bmp.blueMask);
+    if (bmp.compression == 6) put32(out, bmp.alphaMask);
   }
-  for (uint32_t c : spec.palette) {
+  for (uint32_t c : bmp.palette) {
     out.push_back(static_cast<uint8_t>(c));
     out.push_back(static_cast<uint8_t>(c >> 8));
     out.push_back(static_cast<uint8_t>(c >> 16));
-    if (spec.headerSize != 12) out.push_back(0);
+    if (bmp.headerSize != 12) out.push_back(0);
   }
-  out.resize(out.size() + static_cast<size_t>(spec.gapBeforeBits), 0);
+  out.resize(out.size() + static_cast<size_t>(bmp.gapBeforeBits), 0);
 
   const size_t bitsStart = out.size();
-  const bool rle =
-      (spec.compression == 1 && spec.bitsPerPixel == 8) || (spec.compression == 2 && spec.bitsPerPixel == 4);
-  std::vector<uint8_t> bits = !spec.rawBits.empty() ? spec.rawBits : rle ? rleRows(spec) : packedRows(spec);
+  const bool rle = (bmp.compression == 1 && bmp.bitsPerPixel == 8) || (bmp.compression == 2 && bmp.bitsPerPixel == 4);
+  std::vector<uint8_t> bits = !bmp.rawBits.empty() ? bmp.rawBits : rle ? rleRows(bmp) : packedRows(bmp);
   out.insert(out.end(), bits.begin(), bits.end());
 
   putAt32(out, 2, static_cast<uint32_t>(out.size()));
-  putAt32(out, 10, static_cast<uint32_t>(spec.bitsOffset >= 0 ? spec.bitsOffset : static_cast<int64_t>(bitsStart)));
+  putAt32(out, 10, static_cast<uint32_t>(bmp.bitsOffset >= 0 ? bmp.bitsOffset : static_cast<int64_t>(bitsStart)));
   return out;
 }
 
-bool writeBmpFile(const std::string &path, const BmpSpec &spec) {
-  std::vector<uint8_t> bytes = writeBmp(spec);
+bool writeBmpFile(const std::string &path, const BmpContents &bmp) {
+  std::vector<uint8_t> bytes = writeBmp(bmp);
   std::FILE *f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();

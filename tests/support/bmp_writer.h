@@ -16,7 +16,7 @@ namespace bmptest {
 
 constexpr uint32_t bmpColor(uint32_t r, uint32_t g, uint32_t b) { return (r << 16) | (g << 8) | b; }
 
-struct BmpSpec {
+struct BmpContents {
   int width = 0;
   int height = 0;  // rows; `topDown` writes the height negative
   bool topDown = false;
@@ -47,8 +47,8 @@ struct BmpSpec {
 };
 
 // The whole file.
-std::vector<uint8_t> writeBmp(const BmpSpec &spec);
-bool writeBmpFile(const std::string &path, const BmpSpec &spec);
+std::vector<uint8_t> writeBmp(const BmpContents &bmp);
+bool writeBmpFile(const std::string &path, const BmpContents &bmp);
 
 // Row stride of an uncompressed row: bytes rounded up to 4.
 int bmpStride(int width, int bitsPerPixel);

@@ -105,7 +105,7 @@ void TempFile::write(const std::vector<uint8_t> &bytes) const {
 void TempFile::remove() const { std::remove(path_.c_str()); }
 
 std::vector<uint8_t> bmpFile(int width, int height, const PixelFunction &color) {
-  bmptest::BmpSpec bmp;
+  bmptest::BmpContents bmp;
   bmp.width = width;
   bmp.height = height;
   bmp.bitsPerPixel = 24;

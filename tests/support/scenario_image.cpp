@@ -70,13 +70,13 @@ RgbImage readBmp24(const std::string &path) {
 }
 
 bool writeBmp24(const std::string &path, const RgbImage &image) {
-  bmptest::BmpSpec spec;
-  spec.width = image.width;
-  spec.height = image.height;
+  bmptest::BmpContents bmp;
+  bmp.width = image.width;
+  bmp.height = image.height;
   for (const Rgb &c : image.pixels)
-    spec.pixels.push_back(
+    bmp.pixels.push_back(
         bmptest::bmpColor(static_cast<uint32_t>(c.r), static_cast<uint32_t>(c.g), static_cast<uint32_t>(c.b)));
-  return bmptest::writeBmpFile(path, spec);
+  return bmptest::writeBmpFile(path, bmp);
 }
 
 RgbImage renderReferenceText(const std::string &text, int width, int height) {

@@ -10,7 +10,7 @@
 using namespace layer;
 using namespace layer::gdi;
 using bmptest::bmpColor;
-using bmptest::BmpSpec;
+using bmptest::BmpContents;
 using bmptest::GuardedBytes;
 using bmptest::RleStream;
 
@@ -21,7 +21,7 @@ BmpResult decode(const std::vector<uint8_t> &file) {
   return decodeBmp(bytes.data(), bytes.size());
 }
 
-BmpResult decode(const BmpSpec &spec) { return decode(bmptest::writeBmp(spec)); }
+BmpResult decode(const BmpContents &bmp) { return decode(bmptest::writeBmp(bmp)); }
 
 // The decoded pixel as 0x00RRGGBB, to compare with what the writer was given.
 uint32_t rgbAt(const Bitmap &bitmap, int x, int y) {
@@ -39,8 +39,8 @@ std::vector<uint32_t> grayPalette(int count) {
 }
 
 // A picture whose every pixel differs from its neighbours at most bit counts.
-BmpSpec pattern(int bitsPerPixel, bool topDown, int width = 13, int height = 5) {
-  BmpSpec s;
+BmpContents pattern(int bitsPerPixel, bool topDown, int width = 13, int height = 5) {
+  BmpContents s;
   s.width = width;
   s.height = height;
   s.bitsPerPixel = bitsPerPixel;
@@ -61,7 +61,7 @@ BmpSpec pattern(int bitsPerPixel, bool topDown, int width = 13, int height = 5) 
 }
 
 // What the writer's raw value means as 0x00RRGGBB for the default layouts.
-uint32_t expectedRgb(const BmpSpec &s, uint32_t raw) {
+uint32_t expectedRgb(const BmpContents &s, uint32_t raw) {
   if (s.bitsPerPixel <= 8) return raw < s.palette.size() ? s.palette[raw] : 0;
   if (s.bitsPerPixel == 16) {
     auto widen5 = [](uint32_t v) { return (v << 3) | (v >> 2); };
@@ -70,7 +70,7 @@ uint32_t expectedRgb(const BmpSpec &s, uint32_t raw) {
   return raw & 0xFFFFFF;
 }
 
-void expectPicture(const BmpSpec &s, const BmpResult &r) {
+void expectPicture(const BmpContents &s, const BmpResult &r) {
   ASSERT_TRUE(r.bitmap) << describeBmpError(r.error);
   ASSERT_EQ(r.bitmap->pixels.width, s.width);
   ASSERT_EQ(r.bitmap->pixels.height, s.height);
@@ -81,8 +81,8 @@ void expectPicture(const BmpSpec &s, const BmpResult &r) {
 }
 
 // An RLE file of the given size; the stream goes into rawBits.
-BmpSpec rleSpec(int width, int height, bool fourBit, std::vector<uint32_t> palette) {
-  BmpSpec s;
+BmpContents rleSpec(int width, int height, bool fourBit, std::vector<uint32_t> palette) {
+  BmpContents s;
   s.width = width;
   s.height = height;
   s.bitsPerPixel = fourBit ? 4 : 8;
@@ -97,7 +97,7 @@ TEST_P(EveryBitCount, DecodesUprightWithTheFilesColours) {
   auto [bpp, topDown] = GetParam();
   for (int width : {1, 7, 13, 32}) {
     SCOPED_TRACE("width " + std::to_string(width));
-    BmpSpec s = pattern(bpp, topDown, width);
+    BmpContents s = pattern(bpp, topDown, width);
     expectPicture(s, decode(s));
   }
 }
@@ -126,7 +126,7 @@ TEST(BmpDecoder, KeepsTheFilesLayoutForPackedPixels) {
 TEST(BmpDecoder, ReadsEveryHeaderVariant) {
   for (int header : {12, 16, 40, 52, 56, 64, 108, 124}) {
     SCOPED_TRACE("header " + std::to_string(header));
-    BmpSpec s = pattern(8, false);
+    BmpContents s = pattern(8, false);
     s.headerSize = header;
     s.colorsUsed = header == 16 ? -1 : 0;  // a 16-byte header has no colour count
     expectPicture(s, decode(s));
@@ -135,14 +135,14 @@ TEST(BmpDecoder, ReadsEveryHeaderVariant) {
 
 TEST(BmpDecoder, RefusesUnknownHeaderSizes) {
   for (int header : {0, 11, 13, 20, 39, 41, 66, 100, 125}) {
-    BmpSpec s = pattern(8, false);
+    BmpContents s = pattern(8, false);
     s.headerSize = header;
     EXPECT_EQ(decode(s).error, BmpError::BadHeader) << header;
   }
 }
 
 TEST(BmpDecoder, ShortPalettesShowBlackPastTheirEnd) {
-  BmpSpec s = pattern(8, false);
+  BmpContents s = pattern(8, false);
   s.palette = {bmpColor(10, 20, 30), bmpColor(200, 100, 50), bmpColor(1, 2, 3)};
   expectPicture(s, decode(s));  // expectedRgb() gives black past the table
   s.headerSize = 12;            // core headers have no count: the offset of the bits bounds the table
@@ -150,7 +150,7 @@ TEST(BmpDecoder, ShortPalettesShowBlackPastTheirEnd) {
 }
 
 TEST(BmpDecoder, OversizedColourTablesUseTheirFirstEntries) {
-  BmpSpec s = pattern(4, false);
+  BmpContents s = pattern(4, false);
   s.palette = grayPalette(20);  // 20 entries for 16 indices
   BmpResult r = decode(s);
   s.palette.resize(16);
@@ -158,13 +158,13 @@ TEST(BmpDecoder, OversizedColourTablesUseTheirFirstEntries) {
 }
 
 TEST(BmpDecoder, HonoursTheBitsOffset) {
-  BmpSpec s = pattern(24, false);
+  BmpContents s = pattern(24, false);
   s.gapBeforeBits = 37;
   expectPicture(s, decode(s));
 }
 
 TEST(BmpDecoder, TheLastRowMayEndWithoutPadding) {
-  BmpSpec s = pattern(24, false, 13, 4);  // 39 bytes a row, 40 with padding
+  BmpContents s = pattern(24, false, 13, 4);  // 39 bytes a row, 40 with padding
   std::vector<uint8_t> file = bmptest::writeBmp(s);
   file.pop_back();
   expectPicture(s, decode(file));
@@ -186,7 +186,7 @@ TEST(BmpDecoder, BitFieldsWidenEveryChannelToFullScale) {
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.r << "/" << c.g << "/" << c.b << " header " << std::dec
                                     << c.header);
-    BmpSpec s;
+    BmpContents s;
     s.width = 4;
     s.height = 1;
     s.bitsPerPixel = c.bpp;
@@ -204,7 +204,7 @@ TEST(BmpDecoder, BitFieldsWidenEveryChannelToFullScale) {
 }
 
 TEST(BmpDecoder, AlphaBitFieldsReadTheirColourMasks) {
-  BmpSpec s;
+  BmpContents s;
   s.width = 2;
   s.height = 1;
   s.bitsPerPixel = 32;
@@ -229,13 +229,13 @@ TEST(BmpDecoder, RefusesMasksThatCannotBeChannels) {
       {32, 0xFF0000, 0xFF00, 0xF0F0F0}  // blue not contiguous
   };
   for (const Case &c : cases) {
-    BmpSpec s = pattern(c.bpp, false);
+    BmpContents s = pattern(c.bpp, false);
     s.compression = BI_BITFIELDS;
     s.redMask = c.r, s.greenMask = c.g, s.blueMask = c.b;
     EXPECT_EQ(decode(s).error, BmpError::BadMasks) << std::hex << c.r << " " << c.g << " " << c.b;
   }
   // Masks that would follow a 40-byte header but are cut off by the end of the file.
-  BmpSpec s = pattern(16, false);
+  BmpContents s = pattern(16, false);
   s.compression = BI_BITFIELDS;
   std::vector<uint8_t> file = bmptest::writeBmp(s);
   file.resize(14 + 40 + 8);
@@ -244,7 +244,8 @@ TEST(BmpDecoder, RefusesMasksThatCannotBeChannels) {
 
 // RLE8: a 6x3 picture drawn with every code; row 0 of the stream is the bottom row.
 TEST(BmpDecoder, Rle8RunsAbsoluteRunsDeltasAndLineEnds) {
-  BmpSpec s = rleSpec(6, 3, false, {bmpColor(9, 9, 9), bmpColor(255, 0, 0), bmpColor(0, 255, 0), bmpColor(0, 0, 255)});
+  BmpContents s =
+      rleSpec(6, 3, false, {bmpColor(9, 9, 9), bmpColor(255, 0, 0), bmpColor(0, 255, 0), bmpColor(0, 0, 255)});
   s.rawBits = RleStream()
                   .run(3, 1)
                   .absolute({2, 3, 2})  // odd count: padded
@@ -264,7 +265,8 @@ TEST(BmpDecoder, Rle8RunsAbsoluteRunsDeltasAndLineEnds) {
 }
 
 TEST(BmpDecoder, Rle4AlternatesNibbles) {
-  BmpSpec s = rleSpec(5, 2, true, {bmpColor(0, 0, 0), bmpColor(255, 0, 0), bmpColor(0, 255, 0), bmpColor(0, 0, 255)});
+  BmpContents s =
+      rleSpec(5, 2, true, {bmpColor(0, 0, 0), bmpColor(255, 0, 0), bmpColor(0, 255, 0), bmpColor(0, 0, 255)});
   s.rawBits =
       RleStream().run(5, 0x12).endOfLine().absolute({3, 2, 1}, true).delta(1, 0).run(1, 0x30).endOfBitmap().bytes;
   BmpResult r = decode(s);
@@ -276,8 +278,8 @@ TEST(BmpDecoder, Rle4AlternatesNibbles) {
 }
 
 TEST(BmpDecoder, RleSkippedPixelsAreBlackAndCutStreamsKeepWhatTheyDrew) {
-  BmpSpec s = rleSpec(4, 2, false, {bmpColor(200, 200, 200), bmpColor(255, 0, 0)});  // index 0 is not black
-  s.rawBits = RleStream().run(2, 1).bytes;                                           // no end of line, no end of bitmap
+  BmpContents s = rleSpec(4, 2, false, {bmpColor(200, 200, 200), bmpColor(255, 0, 0)});  // index 0 is not black
+  s.rawBits = RleStream().run(2, 1).bytes;  // no end of line, no end of bitmap
   BmpResult r = decode(s);
   ASSERT_TRUE(r.bitmap) << describeBmpError(r.error);
   EXPECT_EQ(rgbAt(*r.bitmap, 0, 1), 0xFF0000u);
@@ -300,7 +302,7 @@ TEST(BmpDecoder, RleRunsCarryingTheRowPaddingKeepTheRowsPixels) {
   for (bool four : {false, true})
     for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 637}) {
       SCOPED_TRACE(std::string(four ? "RLE4" : "RLE8") + " width " + std::to_string(width));
-      BmpSpec s = rleSpec(width, 4, four, grayPalette(16));
+      BmpContents s = rleSpec(width, 4, four, grayPalette(16));
       s.rleCarriesPadding = true;
       for (int y = 0; y < 4; ++y)
         for (int x = 0; x < width; ++x) {
@@ -313,7 +315,7 @@ TEST(BmpDecoder, RleRunsCarryingTheRowPaddingKeepTheRowsPixels) {
   // By hand: an RLE4 run with two nibbles and an absolute RLE8 run, each
   // reaching past a row of 5; the next row starts where it should.
   const uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF;
-  BmpSpec s = rleSpec(5, 2, true, {0, R, G, B});
+  BmpContents s = rleSpec(5, 2, true, {0, R, G, B});
   s.rawBits = RleStream().run(8, 0x12).endOfLine().absolute({3, 2, 1, 3, 2, 1, 3}, true).endOfBitmap().bytes;
   BmpResult r = decode(s);
   ASSERT_TRUE(r.bitmap) << describeBmpError(r.error);
@@ -330,7 +332,7 @@ TEST(BmpDecoder, RleRunsCarryingTheRowPaddingKeepTheRowsPixels) {
 }
 
 TEST(BmpDecoder, RefusesRleThatWritesOutsideThePicture) {
-  BmpSpec s = rleSpec(4, 2, false, {0, 0xFFFFFF});
+  BmpContents s = rleSpec(4, 2, false, {0, 0xFFFFFF});
   s.rawBits = RleStream().run(5, 1).endOfBitmap().bytes;  // past the right edge
   EXPECT_EQ(decode(s).error, BmpError::BadRle);
   s.rawBits = RleStream().endOfLine().endOfLine().run(1, 1).bytes;  // past the top
@@ -361,50 +363,50 @@ TEST(BmpDecoder, RefusesRleThatWritesOutsideThePicture) {
 TEST(BmpDecoder, RefusesWhatItCannotShow) {
   struct Case {
     const char *what;
-    void (*change)(BmpSpec &);
+    void (*change)(BmpContents &);
     BmpError error;
   } cases[] = {
-      {"zero width", [](BmpSpec &s) { s.width = 0; }, BmpError::BadDimensions},
+      {"zero width", [](BmpContents &s) { s.width = 0; }, BmpError::BadDimensions},
       {"negative width",
-       [](BmpSpec &s) {
+       [](BmpContents &s) {
          s.width = -13, s.rawBits = {0, 0, 0, 0};
        },
        BmpError::BadDimensions},
-      {"zero height", [](BmpSpec &s) { s.height = 0; }, BmpError::BadDimensions},
-      {"two planes", [](BmpSpec &s) { s.planes = 2; }, BmpError::BadDimensions},
-      {"wider than 32768", [](BmpSpec &s) { s.width = 32769; }, BmpError::TooLarge},
-      {"taller than 32768 top-down", [](BmpSpec &s) { s.height = 32769, s.topDown = true; }, BmpError::TooLarge},
+      {"zero height", [](BmpContents &s) { s.height = 0; }, BmpError::BadDimensions},
+      {"two planes", [](BmpContents &s) { s.planes = 2; }, BmpError::BadDimensions},
+      {"wider than 32768", [](BmpContents &s) { s.width = 32769; }, BmpError::TooLarge},
+      {"taller than 32768 top-down", [](BmpContents &s) { s.height = 32769, s.topDown = true; }, BmpError::TooLarge},
       {"over 256 MiB",
-       [](BmpSpec &s) {
+       [](BmpContents &s) {
          s.width = 32768, s.height = 32768, s.rawBits = {0, 0, 0, 0};
        },
        BmpError::TooLarge},
-      {"JPEG", [](BmpSpec &s) { s.compression = BI_JPEG; }, BmpError::UnsupportedCompression},
-      {"PNG", [](BmpSpec &s) { s.compression = BI_PNG; }, BmpError::UnsupportedCompression},
-      {"compression 7", [](BmpSpec &s) { s.compression = 7; }, BmpError::UnsupportedCompression},
-      {"OS/2 Huffman", [](BmpSpec &s) { s.headerSize = 64, s.compression = 3; }, BmpError::UnsupportedCompression},
-      {"OS/2 RLE24", [](BmpSpec &s) { s.headerSize = 64, s.compression = 4; }, BmpError::UnsupportedCompression},
+      {"JPEG", [](BmpContents &s) { s.compression = BI_JPEG; }, BmpError::UnsupportedCompression},
+      {"PNG", [](BmpContents &s) { s.compression = BI_PNG; }, BmpError::UnsupportedCompression},
+      {"compression 7", [](BmpContents &s) { s.compression = 7; }, BmpError::UnsupportedCompression},
+      {"OS/2 Huffman", [](BmpContents &s) { s.headerSize = 64, s.compression = 3; }, BmpError::UnsupportedCompression},
+      {"OS/2 RLE24", [](BmpContents &s) { s.headerSize = 64, s.compression = 4; }, BmpError::UnsupportedCompression},
       {"3 bits",
-       [](BmpSpec &s) {
+       [](BmpContents &s) {
          s.bitsPerPixel = 3, s.rawBits = {0, 0, 0, 0};
        },
        BmpError::UnsupportedBitCount},
       {"64 bits",
-       [](BmpSpec &s) {
+       [](BmpContents &s) {
          s.bitsPerPixel = 64, s.rawBits = {0, 0, 0, 0};
        },
        BmpError::UnsupportedBitCount},
-      {"RLE8 at 24 bits", [](BmpSpec &s) { s.compression = BI_RLE8; }, BmpError::UnsupportedBitCount},
-      {"RLE4 at 24 bits", [](BmpSpec &s) { s.compression = BI_RLE4; }, BmpError::UnsupportedBitCount},
-      {"bit fields at 24 bits", [](BmpSpec &s) { s.compression = BI_BITFIELDS, s.redMask = 0xFF; },
+      {"RLE8 at 24 bits", [](BmpContents &s) { s.compression = BI_RLE8; }, BmpError::UnsupportedBitCount},
+      {"RLE4 at 24 bits", [](BmpContents &s) { s.compression = BI_RLE4; }, BmpError::UnsupportedBitCount},
+      {"bit fields at 24 bits", [](BmpContents &s) { s.compression = BI_BITFIELDS, s.redMask = 0xFF; },
        BmpError::UnsupportedBitCount},
-      {"colour table past the file", [](BmpSpec &s) { s.colorsUsed = 0x12345678; }, BmpError::BadPalette},
-      {"bits past the file", [](BmpSpec &s) { s.bitsOffset = 1 << 20; }, BmpError::BadBitsOffset},
-      {"bits inside the header", [](BmpSpec &s) { s.bitsOffset = 20; }, BmpError::BadBitsOffset},
-      {"no pixels", [](BmpSpec &s) { s.rawBits = {1}; }, BmpError::ShortPixelData},
+      {"colour table past the file", [](BmpContents &s) { s.colorsUsed = 0x12345678; }, BmpError::BadPalette},
+      {"bits past the file", [](BmpContents &s) { s.bitsOffset = 1 << 20; }, BmpError::BadBitsOffset},
+      {"bits inside the header", [](BmpContents &s) { s.bitsOffset = 20; }, BmpError::BadBitsOffset},
+      {"no pixels", [](BmpContents &s) { s.rawBits = {1}; }, BmpError::ShortPixelData},
   };
   for (const Case &c : cases) {
-    BmpSpec s = pattern(24, false);
+    BmpContents s = pattern(24, false);
     c.change(s);
     BmpResult r = decode(s);
     EXPECT_FALSE(r.bitmap) << c.what;
@@ -427,16 +429,16 @@ TEST(BmpDecoder, RefusesWhatIsNoBitmap) {
 // decodes keeps its header's size within the limits.
 TEST(BmpDecoder, SurvivesDamagedFiles) {
   std::mt19937 random(1234);
-  std::vector<BmpSpec> seeds = {pattern(1, false),  pattern(4, true),  pattern(8, false),
-                                pattern(16, false), pattern(24, true), pattern(32, false)};
-  BmpSpec rle;
+  std::vector<BmpContents> seeds = {pattern(1, false),  pattern(4, true),  pattern(8, false),
+                                    pattern(16, false), pattern(24, true), pattern(32, false)};
+  BmpContents rle;
   rle.width = 9, rle.height = 7, rle.bitsPerPixel = 8, rle.compression = BI_RLE8, rle.palette = grayPalette(16);
   rle.rawBits = RleStream().run(9, 3).endOfLine().delta(2, 1).absolute({1, 2, 3, 4, 5}).endOfBitmap().bytes;
   seeds.push_back(rle);
-  BmpSpec rle4 = rle;
+  BmpContents rle4 = rle;
   rle4.bitsPerPixel = 4, rle4.compression = BI_RLE4;
   seeds.push_back(rle4);
-  for (const BmpSpec &seed : seeds) {
+  for (const BmpContents &seed : seeds) {
     std::vector<uint8_t> original = bmptest::writeBmp(seed);
     for (int round = 0; round < 400; ++round) {
       std::vector<uint8_t> file = original;

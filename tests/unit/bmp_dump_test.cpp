@@ -53,7 +53,7 @@ class BmpDump : public ::testing::Test {
 };
 
 TEST_F(BmpDump, WritesTheBitmapAsABinaryPpm) {
-  bmptest::BmpSpec s;
+  bmptest::BmpContents s;
   s.width = 2;
   s.height = 2;
   s.bitsPerPixel = 8;

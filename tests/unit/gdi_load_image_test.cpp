@@ -14,15 +14,15 @@
 #include "support/bmp_writer.h"
 
 using bmptest::bmpColor;
-using bmptest::BmpSpec;
+using bmptest::BmpContents;
 
 namespace {
 
 constexpr UINT kFromFile = LR_LOADFROMFILE | LR_CREATEDIBSECTION;
 
 // A 3x2 picture: red, green, blue over white, black, gray.
-BmpSpec smallPicture() {
-  BmpSpec s;
+BmpContents smallPicture() {
+  BmpContents s;
   s.width = 3;
   s.height = 2;
   s.bitsPerPixel = 24;
@@ -109,7 +109,7 @@ TEST_F(LoadImage, ReportsWhyAFileWasRefused) {
   EXPECT_EQ(refusal("notes.bmp"), static_cast<DWORD>(ERROR_BAD_FORMAT));
   writeText("empty.bmp", "");
   EXPECT_EQ(refusal("empty.bmp"), static_cast<DWORD>(ERROR_BAD_FORMAT));
-  BmpSpec broken = smallPicture();
+  BmpContents broken = smallPicture();
   broken.compression = BI_JPEG;
   ASSERT_TRUE(bmptest::writeBmpFile(path("jpeg.bmp"), broken));
   EXPECT_EQ(refusal("jpeg.bmp"), static_cast<DWORD>(ERROR_INVALID_DATA));
