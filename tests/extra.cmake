@@ -30,7 +30,8 @@ if(TARGET corvane_host_sdl AND TARGET sdl_host_test)
     ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_frame.cpp
     ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_renderer_choice.cpp
     ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_shown_frame.cpp
-    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_message_window.cpp)
+    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_message_window.cpp
+    ${CMAKE_SOURCE_DIR}/platform/host/sdl/sdl_process_clock.cpp)
   target_link_libraries(sdl_host_test PRIVATE PkgConfig::SDL2_FOR_TESTS)
 endif()
 if(TARGET sdl_window_test AND TARGET corvane)

@@ -40,20 +40,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "headless-demo: Xvfb did not start:" >&2
-  cat "$work/xvfb.log" >&2
-  exit 1
-fi
-export DISPLAY=":$(tr -d '[:space:]' <"$work/display")"
+# shellcheck source=virtual-display.sh
+. "$root/tools/virtual-display.sh"
+start_virtual_display "$work" headless-demo || exit 1
 echo "headless-demo: virtual display $DISPLAY" >&2
 
 (cd "$root/assets" && exec "$viewer") &
