@@ -11,10 +11,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <map>
+#include <mutex>
+#include <system_error>
 #include <tuple>
 
 #include "core/trace.h"
+#include "gdi/gdi_internal.h"
 #include "gdi/gdi_objects.h"
 
 namespace layer::gdi {
@@ -53,8 +57,16 @@ FT_Library library() {
   return lib;
 }
 
+// fontconfig's configuration and caches, loaded once on a thread of their
+// own: prepareFonts starts it as early as a host knows it will draw text.
+std::shared_future<FcConfig *> &loadingConfig() {
+  static std::shared_future<FcConfig *> loading;
+  return loading;
+}
+
 FcConfig *fontConfig() {
-  static FcConfig *config = FcInitLoadConfigAndFonts();
+  prepareFonts();
+  static FcConfig *config = loadingConfig().get();
   return config;
 }
 
@@ -176,6 +188,19 @@ bool setUp(FontFace &face, const FontRequest &request) {
 }
 
 }  // namespace
+
+void prepareFonts() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    try {
+      loadingConfig() = std::async(std::launch::async, [] { return FcInitLoadConfigAndFonts(); }).share();
+    } catch (const std::system_error &) {  // no thread to be had: load here
+      std::promise<FcConfig *> loaded;
+      loaded.set_value(FcInitLoadConfigAndFonts());
+      loadingConfig() = loaded.get_future().share();
+    }
+  });
+}
 
 uint32_t ansiToUnicode(unsigned char c) {
   // 0x80..0x9F of Windows-1252; its five unassigned codes stay as they are.

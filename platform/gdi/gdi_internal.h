@@ -41,6 +41,11 @@ void forgetBitmapResources();
 // With lookup off, CreateFontA finds no face and text uses the built-in font.
 void setFaceLookupEnabled(bool enabled);
 
+// Starts loading fontconfig's configuration and caches on a thread of their
+// own, so that a host can overlap it with its own start; the first face
+// lookup waits for it. Later calls do nothing.
+void prepareFonts();
+
 int liveObjectCount();
 
 // Text in the layer's fonts onto a pixel buffer, for a host's own windows

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "gdi/gdi_internal.h"
 #include "host/sdl/sdl_keys.h"
 #include "host/sdl/sdl_message_window.h"
 #include "host/sdl/sdl_process_clock.h"
@@ -71,6 +72,9 @@ bool SdlHost::ensureVideo() {
     whyNoDisplay_ = "no display: DISPLAY is not set";
     return false;
   }
+  // The first frame holds text: fontconfig loads while SDL starts its video,
+  // which spends most of its time waiting on the X server.
+  gdi::prepareFonts();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // a closed window is reported once, as Close
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
