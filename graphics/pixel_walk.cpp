@@ -75,18 +75,10 @@ int32_t pixelBytes(PixelFormat format) {
 }  // namespace
 
 ptrdiff_t rowStep(PixelFormat format, int32_t pitch, int32_t width) {
-  switch (format) {
-    case PixelFormat::Rgb555:
-    case PixelFormat::Rgb565:
-      return (static_cast<ptrdiff_t>(width) + (static_cast<ptrdiff_t>(pitch) - 2 * ptrdiff_t{width}) / 2) * 2;
-    case PixelFormat::Rgb24:
-      return pitch;
-    case PixelFormat::Rgb32:
-      return (static_cast<ptrdiff_t>(width) + (static_cast<ptrdiff_t>(pitch) - 4 * ptrdiff_t{width}) / 4) * 4;
-    case PixelFormat::Unsupported:
-      break;
-  }
-  return 0;
+  const ptrdiff_t bytes = pixelBytes(format);
+  if (bytes == 0) return 0;
+  if (format == PixelFormat::Rgb24) return pitch;
+  return (static_cast<ptrdiff_t>(width) + (static_cast<ptrdiff_t>(pitch) - bytes * width) / bytes) * bytes;
 }
 
 void walkPixels(PixelFormat format, const PixelRows &rows, ColorOp op, float redAmount, float greenAmount,
@@ -95,12 +87,11 @@ void walkPixels(PixelFormat format, const PixelRows &rows, ColorOp op, float red
   const ptrdiff_t step = rowStep(format, rows.pitch, rows.width);
   // Rows that abut are walked as one, so that the vector loops meet no row
   // ends between them.
+  PixelRows walked = rows;
   if (rows.height > 1 && step == static_cast<ptrdiff_t>(rows.width) * pixelBytes(format) &&
       static_cast<int64_t>(rows.width) * rows.height <= INT32_MAX) {
-    PixelRows joined = rows;
-    joined.width = rows.width * rows.height;
-    joined.height = 1;
-    return walkPixels(format, joined, op, redAmount, greenAmount, blueAmount, key);
+    walked.width = rows.width * rows.height;
+    walked.height = 1;
   }
   ChannelMaps maps;
   RowWork work{op, nullptr};
@@ -109,19 +100,19 @@ void walkPixels(PixelFormat format, const PixelRows &rows, ColorOp op, float red
       buildChannelMaps(op, redAmount, greenAmount, blueAmount, maps);
       work.maps = &maps;
     }
-    if (walkRowsVector(format, rows, step, work)) return;
-    if (work.maps) return mapPixels(format, rows, step, maps);
+    if (walkRowsVector(format, walked, step, work)) return;
+    if (work.maps) return mapPixels(format, walked, step, maps);
   }
   const Amounts amounts{redAmount, greenAmount, blueAmount};
   switch (format) {
     case PixelFormat::Rgb555:
-      return transformLayout<Layout555>(rows, step, op, amounts, key);
+      return transformLayout<Layout555>(walked, step, op, amounts, key);
     case PixelFormat::Rgb565:
-      return transformLayout<Layout565>(rows, step, op, amounts, key);
+      return transformLayout<Layout565>(walked, step, op, amounts, key);
     case PixelFormat::Rgb24:
-      return transformLayout<Layout24>(rows, step, op, amounts, key);
+      return transformLayout<Layout24>(walked, step, op, amounts, key);
     case PixelFormat::Rgb32:
-      return transformLayout<Layout32>(rows, step, op, amounts, key);
+      return transformLayout<Layout32>(walked, step, op, amounts, key);
     case PixelFormat::Unsupported:
       break;
   }

@@ -65,8 +65,7 @@ std::shared_future<FcConfig *> &loadingConfig() {
 }
 
 FcConfig *fontConfig() {
-  prepareFonts();
-  static FcConfig *config = loadingConfig().get();
+  static FcConfig *config = (prepareFonts(), loadingConfig().get());
   return config;
 }
 
